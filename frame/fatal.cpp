@@ -6,12 +6,32 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "frame/lifecycle.h"
+#include "frame/log.h"
+#include "frame/ybwc_manager.h"
+
+namespace {
+// Process-wide as well as in the manager: the shutdown replaces the manager
+// by a fresh one, which must not let a second fatal error start over.
+bool FatalInProgress = false;
+}  // namespace
+
 void my_fatal(const char* format, ...) {
+  YBWCManager* manager = YBWCManager_GetInstance();
+  if (FatalInProgress || manager->bFatalInProgress) return;
+  FatalInProgress = true;
+  manager->bFatalInProgress = 1;
+
+  char message[16384];
   va_list args;
   va_start(args, format);
-  std::vfprintf(stderr, format, args);
+  std::vsnprintf(message, sizeof message, format, args);
   va_end(args);
+  std::fputs(message, stderr);
   std::fflush(stderr);
+  YBWCManager_Log(manager, "%s", message);
+
+  finalize_environment("finalizing environment via my_fatal(...\n");
   std::exit(1);
 }
 

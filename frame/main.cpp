@@ -1,1 +1,3 @@
-int main() { return 0; }
+#include "frame/lifecycle.h"
+
+int main(int argc, char** argv) { return node_main(argc, argv); }

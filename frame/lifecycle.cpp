@@ -1,0 +1,165 @@
+#include "frame/lifecycle.h"
+
+#include <cstdio>
+
+#include "cluster/membership.h"
+#include "cluster/mpi_wrapper.h"
+#include "frame/auto_tester.h"
+#include "frame/command_line.h"
+#include "frame/engine_tables.h"
+#include "frame/log.h"
+#include "frame/random.h"
+#include "frame/timer.h"
+#include "frame/ybwc_manager.h"
+#include "platform/clock.h"
+#include "search/driver.h"
+#include "uci/engine_init.h"
+#include "uci/loop.h"
+#include "uci/option.h"
+#include "uci/protocol_flags.h"
+
+namespace {
+
+constexpr const char* kStartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+
+// From MPI finalisation on: the part of the shutdown that also follows a
+// failed MPI start-up.
+void finalize_from_mpi() {
+  if (MPIWrapper_GetInstance()->bInitialized) {
+    const int32_t code = MPIWrapper_Finalize();
+    if (code != 0) {
+      YBWCManager* manager = YBWCManager_GetInstance();
+      YBWCManager_RestoreLogSettings(manager);
+      YBWCManager_Log(manager, "ERROR MPI finalize failed, errorcode = %d\n", code);
+      YBWCManager_Destruct(manager);
+    }
+  }
+  MPIWrapper_Release();
+
+  YBWCManager* fresh = YBWCManager_GetInstance();
+  YBWCManager_RestoreLogSettings(fresh);
+  YBWCManager_Log(fresh, "done\n");
+
+  if (EngineReady) {
+    EngineReady = false;
+    engine_tables_release_per_game();
+  }
+  option_release_all();
+  YBWCManager_Destruct(fresh);
+  LogSettings_Release();
+}
+
+void write_banner(YBWCManager* manager) {
+  if (manager->bRootMaster) {
+    std::fputs("Quorrel 1.4 beta5c by the Quorrel developers\n", stdout);
+    std::fflush(stdout);
+    YBWCManager_SaveLogSettings(manager);
+    manager->pConfiguration->bLogToStdout = 0;
+    YBWCManager_Log(manager, "Quorrel (root master) 1.4 beta5c by the Quorrel developers\n");
+    YBWCManager_RestoreLogSettings(manager);
+  } else {
+    YBWCManager_Log(manager, "Quorrel (non root master) 1.4 beta5c by the Quorrel developers\n");
+  }
+}
+
+// Until ranks can talk to each other, a job of several processes would wait
+// forever for its peers: every rank refuses it instead.
+bool refuse_multi_process_job() {
+  int32_t size = 1;
+  int32_t rank = 0;
+  if (MPIWrapper_Comm_size(&size) != 0 || size <= 1) return false;
+  MPIWrapper_Comm_rank(&rank);
+  std::fprintf(stderr,
+               "Quorrel (rank %d): this build runs as a single process only; %d processes were started. "
+               "Start it with one process (mpiexec -n 1).\n",
+               rank, size);
+  std::fflush(stderr);
+  return true;
+}
+
+}  // namespace
+
+void finalize_environment(const char* reason) {
+  YBWCManager* manager = YBWCManager_GetInstance();
+  YBWCManager_Log(manager, "%s", reason);
+  YBWCManager_SaveLogSettings(manager);
+  YBWCManager_Destruct(manager);
+  finalize_from_mpi();
+}
+
+void main_loop() {
+  EngineReady = false;
+  SearchRunning = false;
+  SearchUnbounded = false;
+  Delay = false;
+  search_clear();
+  search_set_input_fen(kStartFen);
+
+  YBWCManager* manager = YBWCManager_GetInstance();
+  manager->nState = NODE_STATE_IDLE;
+  if (manager->bRootMaster) {
+    const int32_t code = YBWCManager_HookPosition(manager, "position startpos");
+    if (code != 0) QLOG(1, "ERROR loop_step(... failed at YBWCManager_HookPosition(..., errorcode = %d\n", code);
+    while (!manager->bFatalInProgress) {
+      YBWCManager_ServiceMessages(manager);
+      if (stdin_has_input() || manager->pAutoTester->bActive) {
+        loop_step();
+      } else {
+        Timer_WaitForInterval(manager->pRootPollTimer);
+      }
+    }
+  } else {
+    init_engine_once();
+    while (manager->nState != NODE_STATE_SHUTDOWN) {
+      YBWCManager_ServiceMessages(manager);
+      YBWCManager_CheckSendRequestForWork(manager);
+      if (manager->nState == NODE_STATE_IDLE) Timer_WaitForInterval(manager->pNonRootPollTimer);
+    }
+  }
+}
+
+int node_main(int argc, char** argv) {
+  option_reset_all();
+
+  const int32_t mpi_code = MPIWrapper_Init(&argc, &argv);
+  if (mpi_code != 0) {
+    YBWCManager* manager = YBWCManager_GetInstance();
+    YBWCManager_RestoreLogSettings(manager);
+    YBWCManager_Log(manager, "ERROR MPI init failed, errorcode = %d\n", mpi_code);
+    YBWCManager_Destruct(manager);
+    finalize_from_mpi();
+    return 1;
+  }
+  if (refuse_multi_process_job()) {
+    finalize_from_mpi();
+    return 1;
+  }
+
+  YBWCManager* manager = YBWCManager_GetInstance();
+  const int32_t init_code = YBWCManager_Init(manager, &argc, &argv);
+  const bool stop_requested = manager->pCommandLine != nullptr && manager->pCommandLine->bStopRequest;
+  if (init_code != 0) {
+    if (!stop_requested) YBWCManager_Log(manager, "ERROR YBWCManager_Init(... failed, errorcode = %d\n", init_code);
+    finalize_environment("finalizing environment...\n");
+    return 1;
+  }
+
+  YBWCManager_Log(manager,
+                  manager->bRootMaster ? "root environment for <%s> successfully initialized\n"
+                                       : "non root environment for <%s> successfully initialized\n",
+                  manager->sLocalProcessorName);
+  if (stop_requested) {
+    const int exit_code = manager->pCommandLine->nExitCode;
+    finalize_environment("finalizing environment...\n");
+    return exit_code;
+  }
+
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  random_seed(static_cast<uint32_t>(platform_time_seconds()));
+  write_banner(manager);
+  engine_startup();
+
+  main_loop();
+  finalize_environment("finalizing environment...\n");
+  return 0;
+}

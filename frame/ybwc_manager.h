@@ -1,0 +1,108 @@
+#pragma once
+// The per-process manager: identity and role of the node, its lifecycle
+// state, the records it owns, and the statistics printed at the end.
+#include <cstdint>
+
+#include "frame/configuration.h"
+
+struct ProcessorHandler;
+struct CommandLine;
+struct AutoTester;
+struct Timer;
+
+// Node states.
+enum : int32_t {
+  NODE_STATE_INITIAL = 0,
+  NODE_STATE_IDLE = 2,
+  NODE_STATE_SEARCHING = 3,
+  NODE_STATE_REMOTE_TEST = 4,
+  NODE_STATE_SUPPORT_SEARCH = 5,
+  NODE_STATE_WAITING_FOR_WORK = 6,
+  NODE_STATE_SHUTDOWN = 8,
+};
+
+constexpr int kMaxProcessors = 4096;
+constexpr int kReturnPositionCount = 64;
+constexpr int kReturnPositionValueCount = 1024;
+
+struct ReturnPositionStatistics {
+  int64_t nWorkItems;
+  int64_t nNodes;
+  int64_t nWindowOverheadNodes;
+  int64_t nAbortOverheadNodes;
+};
+
+struct YBWCManager {
+  int* pArgc;
+  char*** pArgv;
+  int32_t bDestructing;
+  int32_t nState;
+  int32_t bLoggedOn;
+  PellamConfiguration* pConfiguration;
+  CommandLine* pCommandLine;
+  AutoTester* pAutoTester;
+  int32_t nRank;
+  int32_t nSize;
+  int32_t bRootMaster;
+  int32_t bNonRootMastersStartedUp;
+  int32_t bFatalInProgress;
+  ProcessorHandler* pProcessorHandlers[kMaxProcessors];
+  char sLocalProcessorName[129];
+  Timer* pRootPollTimer;
+  Timer* pNonRootPollTimer;
+  Timer* pDumpTimers[4];
+
+  // Owned by the UCI loop: set while commands are read during a search.
+  int32_t bInCommandPoll;
+  // Set once the chess core's per-game tables have been allocated.
+  int32_t bEngineTablesAllocated;
+  // Positions synchronised with the other ranks (numbered by the root master).
+  int32_t nSyncPositionId;
+  // Set while a hash-size change runs: received table entries are not stored.
+  int32_t bNoTransStore;
+
+  // Statistics.
+  int64_t nTotalWorkRequestedCount;
+  int64_t nTotalWorkStartedCount;
+  int64_t nTotalWorkAbortedCount;
+  int64_t nTotalWorkFinishedCount;
+  int64_t nTotalWorkAbortSendCount;
+  int64_t nTotalUpdateSearchWindowSendCount;
+  int64_t nTotalForcedWindowUpdateRerunCount;
+  int64_t nTotalNodes;
+  double dTotalSearchTime;
+  int64_t nTotalNodesOfNonRootMasters;
+  int64_t nWindowUpdateOverheadNodes;
+  int64_t nAbortOverheadNodes;
+  ReturnPositionStatistics returnPositionStatistics[kReturnPositionCount];
+  int16_t nReturnPositionValueToIndex[kReturnPositionValueCount];
+  int16_t nReturnPositionIndexToValue[kReturnPositionCount];
+
+  // Time-stamp text of the last log line.
+  char sTimeStamp[64];
+};
+
+extern YBWCManager* g_pYBWCManagerInstance;
+
+// The process's manager; constructs a default one whenever none exists.
+YBWCManager* YBWCManager_GetInstance();
+YBWCManager* YBWCManager_Construct();
+int32_t YBWCManager_Init(YBWCManager* manager, int* pArgc, char*** pArgv);
+void YBWCManager_Destruct(YBWCManager* manager);
+int32_t YBWCManager_Finalize(YBWCManager* manager);
+
+// Log switches and rank kept alive across the manager's destruction.
+struct LogSettings {
+  int32_t nRank;
+  int32_t bLogToCommonFile;
+  int32_t bLogToFile;
+  int32_t bLogToStdout;
+};
+LogSettings* LogSettings_GetInstance();
+void LogSettings_Release();
+void YBWCManager_SaveLogSettings(YBWCManager* manager);
+void YBWCManager_RestoreLogSettings(YBWCManager* manager);
+
+// Convenience accessors for code outside the frame.
+int32_t YBWCManager_Rank();
+bool YBWCManager_IsRootMaster();

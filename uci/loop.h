@@ -1,0 +1,16 @@
+#pragma once
+// The root master's UCI command loop and the reading of standard input.
+#include <cstddef>
+
+// Reads one command line (or takes the automatic tester's next one) and executes it.
+void loop_step();
+// Executes one command line as the loop would.
+void execute_command(char* line);
+// Zero-wait test for pending standard input.
+bool stdin_has_input();
+// Reads and executes the commands that arrived while a search runs.
+void poll_commands_during_search();
+// Reads one line without its line end; false at end of input. A read error
+// ends the process through my_fatal.
+bool my_file_read_line(char* buffer, std::size_t size);
+void parse_remote(char* line);

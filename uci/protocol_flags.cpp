@@ -1,0 +1,6 @@
+#include "uci/protocol_flags.h"
+
+bool EngineReady = false;
+bool SearchRunning = false;
+bool SearchUnbounded = false;
+bool Delay = false;

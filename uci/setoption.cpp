@@ -1,0 +1,51 @@
+#include "uci/setoption.h"
+
+#include <strings.h>
+
+#include <cstring>
+#include <string>
+
+#include "cluster/membership.h"
+#include "frame/configuration.h"
+#include "frame/log.h"
+#include "frame/ybwc_manager.h"
+#include "uci/engine_init.h"
+#include "uci/option.h"
+#include "uci/protocol_flags.h"
+
+namespace {
+
+void log_forward_failure(int32_t code) {
+  if (code != 0) QLOG(1, "ERROR parse_setoption(... failed at YBWCManager_HookSetOption(..., errorcode = %d\n", code);
+}
+
+}  // namespace
+
+void parse_setoption(const char* line) {
+  const char* name_at = std::strstr(line, "name ");
+  const char* value_at = std::strstr(line, "value ");
+  if (name_at == nullptr || value_at == nullptr || name_at >= value_at) return;
+
+  const char* name_begin = name_at + 5;
+  const char* name_end = value_at - 1;  // the character before "value " is not part of the name
+  const std::string name(name_begin, name_end > name_begin ? name_end : name_begin);
+  const std::string value(value_at + 6);
+
+  YBWCManager* manager = YBWCManager_GetInstance();
+  option_set_value(name.c_str(), value.c_str());
+  PellamConfiguration_ReadFromOptions(manager->pConfiguration);
+  PellamConfiguration_Dump(manager->pConfiguration, manager);
+
+  if (strcasecmp(name.c_str(), "Bitbases Path") == 0 || strcasecmp(name.c_str(), "Bitbases Cache Size") == 0) {
+    engine_reload_bitbases();
+  }
+  if (EngineReady && strcasecmp(name.c_str(), "Hash") == 0) {
+    manager->bNoTransStore = 1;
+    if (option_get_int("Hash") >= 4) {
+      const int32_t code = YBWCManager_ChangeHashSize(manager);
+      log_forward_failure(code);
+    }
+    manager->bNoTransStore = 0;
+  }
+  log_forward_failure(YBWCManager_HookSetOption(manager, name.c_str(), value.c_str()));
+}

@@ -1,0 +1,4 @@
+#pragma once
+// The "setoption" command.
+
+void parse_setoption(const char* line);
