@@ -1,0 +1,310 @@
+#include "chess/movegen.h"
+
+#include "chess/legality.h"
+
+namespace {
+
+inline void add(move_list_t& list, int move) { list.moves[list.count++] = static_cast<move_t>(move); }
+
+inline void add_promotions(move_list_t& list, int from, int to) {
+  int base = move_encode(from, to);
+  add(list, base | MOVE_PROMOTE_QUEEN);
+  add(list, base | MOVE_PROMOTE_KNIGHT);
+  add(list, base | MOVE_PROMOTE_ROOK);
+  add(list, base | MOVE_PROMOTE_BISHOP);
+}
+
+// Non-pawn pieces in list order: captures, quiet moves or both.
+template <bool Captures, bool Quiets>
+inline void gen_pieces(move_list_t& list, const board_state_t& board) {
+  int me = board.side_to_move;
+  int opp_flag = colour_flag(me ^ 1);
+  const int* squares = board.squares;
+  for (const int* p = board.piece_list[me]; *p != 0; ++p) {
+    int from = *p;
+    int code = squares[from];
+    int from_bits = square_to_sq64[from] << 6;
+    const int* steps = piece_steps[code];
+    if (piece_is_slider(code)) {
+      for (; *steps != 0; ++steps) {
+        int step = *steps;
+        int to = from + step;
+        for (; squares[to] == PIECE_EMPTY; to += step)
+          if (Quiets) add(list, from_bits | square_to_sq64[to]);
+        if (Captures && (squares[to] & opp_flag)) add(list, from_bits | square_to_sq64[to]);
+      }
+    } else {
+      for (; *steps != 0; ++steps) {
+        int to = from + *steps;
+        int target = squares[to];
+        if (target == PIECE_EMPTY) {
+          if (Quiets) add(list, from_bits | square_to_sq64[to]);
+        } else if (Captures && (target & opp_flag)) {
+          add(list, from_bits | square_to_sq64[to]);
+        }
+      }
+    }
+  }
+}
+
+// Pawn captures (with promotions), then pushes. With Captures alone, pushes
+// are only the promotions; with Quiets alone, only non-promoting pushes.
+template <bool Captures, bool Quiets>
+inline void gen_pawns(move_list_t& list, const board_state_t& board) {
+  int me = board.side_to_move;
+  int opp_flag = colour_flag(me ^ 1);
+  int step = pawn_step[me];
+  const int* squares = board.squares;
+  for (const int* p = board.pawn_list[me]; *p != 0; ++p) {
+    int from = *p;
+    if (Captures) {
+      for (int to : {from + step - 1, from + step + 1}) {
+        if (squares[to] & opp_flag) {
+          if (square_promotion_rank[to])
+            add_promotions(list, from, to);
+          else
+            add(list, move_encode(from, to));
+        }
+      }
+    }
+    int to = from + step;
+    if (squares[to] != PIECE_EMPTY) continue;
+    if (square_promotion_rank[to]) {
+      if (Captures) add_promotions(list, from, to);
+      continue;
+    }
+    if (!Quiets) continue;
+    add(list, move_encode(from, to));
+    if (square_relative_rank(from, me) == 5 && squares[to + step] == PIECE_EMPTY)
+      add(list, move_encode(from, to + step));
+  }
+}
+
+}  // namespace
+
+void movegen_piece_moves(move_list_t& list, const board_state_t& board) {
+  gen_pieces<true, true>(list, board);
+  gen_pawns<true, true>(list, board);
+}
+
+void movegen_all(move_list_t& list, const board_state_t& board) {
+  movegen_piece_moves(list, board);
+  movegen_en_passant(list, board);
+  movegen_castling(list, board);
+}
+
+void movegen_captures(move_list_t& list, const board_state_t& board) {
+  gen_pieces<true, false>(list, board);
+  gen_pawns<true, false>(list, board);
+}
+
+void movegen_en_passant(move_list_t& list, const board_state_t& board) {
+  int ep = board.ep_target;
+  if (ep == 0) return;
+  int me = board.side_to_move;
+  int behind = ep - pawn_step[me];
+  if (board.squares[behind + 1] == pawn_code[me]) add(list, move_encode(behind + 1, ep, MOVE_KIND_EN_PASSANT));
+  if (board.squares[behind - 1] == pawn_code[me]) add(list, move_encode(behind - 1, ep, MOVE_KIND_EN_PASSANT));
+}
+
+void movegen_quiet(move_list_t& list, const board_state_t& board) {
+  gen_pieces<false, true>(list, board);
+  gen_pawns<false, true>(list, board);
+  movegen_castling(list, board);
+}
+
+void movegen_castling(move_list_t& list, const board_state_t& board) {
+  int me = board.side_to_move;
+  int flags = (board.castle_flags >> (2 * me)) & 3;
+  if (flags == 0) return;
+  int opp = me ^ 1;
+  int king = me == WHITE ? SQ_E1 : SQ_E8;
+  const int* sq = board.squares;
+  // Castling out of check is never legal; the legality test only looks at the destination.
+  if (square_is_attacked(board, king, opp)) return;
+  if ((flags & 1) && sq[king + 1] == PIECE_EMPTY && sq[king + 2] == PIECE_EMPTY &&
+      !square_is_attacked(board, king + 1, opp))
+    add(list, move_encode(king, king + 2, MOVE_KIND_CASTLE));
+  if ((flags & 2) && sq[king - 1] == PIECE_EMPTY && sq[king - 2] == PIECE_EMPTY && sq[king - 3] == PIECE_EMPTY &&
+      !square_is_attacked(board, king - 1, opp))
+    add(list, move_encode(king, king - 2, MOVE_KIND_CASTLE));
+}
+
+bool movegen_evasions(move_list_t& list, const board_state_t& board, const check_info_t& check, bool legal,
+                      bool stop) {
+  int me = board.side_to_move;
+  int opp = me ^ 1;
+  int opp_flag = colour_flag(opp);
+  int king = board_king_square(board, me);
+  const int* squares = board.squares;
+  int step_a = check.checker_steps[0];
+  int step_b = check.checker_count > 1 ? check.checker_steps[1] : 0;
+
+  // Accepts a non-king move unless legal is set and the mover is pinned.
+  auto offer = [&](int from, int move) {
+    if (legal && square_is_pinned(board, from, me)) return false;
+    if (stop) return true;
+    add(list, move);
+    return false;
+  };
+  auto offer_pawn = [&](int from, int to) {
+    if (square_promotion_rank[to]) {
+      if (legal && square_is_pinned(board, from, me)) return false;
+      if (stop) return true;
+      add_promotions(list, from, to);
+      return false;
+    }
+    return offer(from, move_encode(from, to));
+  };
+
+  for (const int* s = queen_steps; *s != 0; ++s) {
+    int step = *s;
+    if (step + step_a == 0 || step + step_b == 0) continue;  // still on the checking ray
+    int to = king + step;
+    int target = squares[to];
+    if (target != PIECE_EMPTY && !(target & opp_flag)) continue;
+    if (legal && square_is_attacked(board, to, opp)) continue;
+    if (stop) return true;
+    add(list, move_encode(king, to));
+  }
+  if (check.checker_count != 1) return false;
+
+  int checker = check.checker_squares[0];
+  int pstep = pawn_step[me];
+  int own_pawn = pawn_code[me];
+  for (int from : {checker - pstep - 1, checker - pstep + 1})
+    if (squares[from] == own_pawn && offer_pawn(from, checker)) return true;
+
+  int ep = board.ep_target;
+  if (ep != 0 && checker == (ep ^ 16)) {
+    for (int from : {checker + 1, checker - 1}) {
+      if (squares[from] != own_pawn) continue;
+      int move = move_encode(from, ep, MOVE_KIND_EN_PASSANT);
+      // Removing the checker may open a line to the king, so en passant is tested in full.
+      if (legal && !move_is_legal_given_pseudo(move, board)) continue;
+      if (stop) return true;
+      add(list, move);
+    }
+  }
+  for (const int* p = board.piece_list[me] + 1; *p != 0; ++p)
+    if (piece_attacks_square(board, squares[*p], *p, checker) && offer(*p, move_encode(*p, checker)))
+      return true;
+
+  if (step_a == 0) return false;
+  for (int to = king + step_a; to != checker; to += step_a) {
+    int from = to - pstep;
+    if (squares[from] == own_pawn) {
+      if (offer_pawn(from, to)) return true;
+    } else if (squares[from] == PIECE_EMPTY && squares[from - pstep] == own_pawn &&
+               square_relative_rank(from - pstep, me) == 5) {
+      if (offer(from - pstep, move_encode(from - pstep, to))) return true;
+    }
+    for (const int* p = board.piece_list[me] + 1; *p != 0; ++p)
+      if (piece_attacks_square(board, squares[*p], *p, to) && offer(*p, move_encode(*p, to))) return true;
+  }
+  return false;
+}
+
+void movegen_legal(move_list_t& list, const board_state_t& board) {
+  check_info_t check;
+  check_info_compute(check, board);
+  if (check.checker_count > 0) {
+    movegen_evasions(list, board, check, true, false);
+    return;
+  }
+  int start = list.count;
+  movegen_all(list, board);
+  int kept = start;
+  for (int i = start; i < list.count; ++i)
+    if (move_is_legal_given_pseudo(list.moves[i], board)) list.moves[kept++] = list.moves[i];
+  list.count = kept;
+}
+
+int movegen_legal_count(const board_state_t& board) {
+  move_list_t list;
+  list.count = 0;
+  movegen_legal(list, board);
+  return list.count;
+}
+
+void movegen_quiet_checks(move_list_t& list, const board_state_t& board) {
+  int me = board.side_to_move;
+  int king = board_king_square(board, me ^ 1);
+  const int* squares = board.squares;
+  int pstep = pawn_step[me];
+
+  // Own pieces standing between an own slider and the opponent king, with the line step.
+  int candidates[16];
+  int candidate_steps[16];
+  int candidate_count = 0;
+  for (const int* p = board.piece_list[me] + 1; *p != 0; ++p) {
+    int code = squares[*p];
+    if ((code & delta_piece_mask[king - *p + DELTA_OFFSET] & FLAG_SLIDER) == 0) continue;
+    int step = delta_step_line[king - *p + DELTA_OFFSET];
+    int s = *p + step;
+    while (squares[s] == PIECE_EMPTY) s += step;
+    if (s == king || !piece_has_colour(squares[s], me)) continue;
+    int t = s + step;
+    while (squares[t] == PIECE_EMPTY) t += step;
+    if (t != king) continue;
+    candidates[candidate_count] = s;
+    candidate_steps[candidate_count++] = step;
+  }
+  auto candidate_step = [&](int sq) {
+    for (int i = 0; i < candidate_count; ++i)
+      if (candidates[i] == sq) return candidate_steps[i];
+    return 0;
+  };
+
+  for (int i = 0; i < candidate_count; ++i) {
+    int from = candidates[i];
+    int line = candidate_steps[i];
+    int code = squares[from];
+    if (piece_is_pawn(code)) {
+      int to = from + pstep;
+      if (square_relative_rank(from, me) == 10 || squares[to] != PIECE_EMPTY) continue;
+      if (delta_step_line[king - to + DELTA_OFFSET] == line) continue;
+      add(list, move_encode(from, to));
+      if (square_relative_rank(from, me) == 5 && squares[to + pstep] == PIECE_EMPTY)
+        add(list, move_encode(from, to + pstep));
+    } else if (piece_is_slider(code)) {
+      for (const int* s = piece_steps[code]; *s != 0; ++s)
+        for (int to = from + *s; squares[to] == PIECE_EMPTY; to += *s) add(list, move_encode(from, to));
+    } else {
+      for (const int* s = piece_steps[code]; *s != 0; ++s) {
+        int to = from + *s;
+        if (squares[to] == PIECE_EMPTY && delta_step_line[king - to + DELTA_OFFSET] != line)
+          add(list, move_encode(from, to));
+      }
+    }
+  }
+
+  for (const int* p = board.piece_list[me] + 1; *p != 0; ++p) {
+    int from = *p;
+    if (candidate_step(from) != 0) continue;
+    int code = squares[from];
+    if (piece_is_slider(code)) {
+      for (const int* s = piece_steps[code]; *s != 0; ++s)
+        for (int to = from + *s; squares[to] == PIECE_EMPTY; to += *s)
+          if (piece_attacks_square(board, code, to, king)) add(list, move_encode(from, to));
+    } else {
+      for (const int* s = piece_steps[code]; *s != 0; ++s) {
+        int to = from + *s;
+        if (squares[to] == PIECE_EMPTY && (code & delta_piece_mask[king - to + DELTA_OFFSET]))
+          add(list, move_encode(from, to));
+      }
+    }
+  }
+
+  int own_pawn = pawn_code[me];
+  for (int to : {king - pstep + 1, king - pstep - 1}) {
+    if (squares[to] != PIECE_EMPTY) continue;
+    int from = to - pstep;
+    if (squares[from] == own_pawn) {
+      if (candidate_step(from) == 0) add(list, move_encode(from, to));
+    } else if (squares[from] == PIECE_EMPTY && squares[from - pstep] == own_pawn &&
+               square_relative_rank(from - pstep, me) == 5 && candidate_step(from - pstep) == 0) {
+      add(list, move_encode(from - pstep, to));
+    }
+  }
+}
