@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs the dependencies, builds, and runs the whole test suite twice:
+# a Release build, then a build under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/install-deps.sh
+
+bash scripts/build.sh build -DCMAKE_BUILD_TYPE=Release
+ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 600
+
+# MPICH keeps some allocations until exit; leak reports would be about it, not us.
+export ASAN_OPTIONS=detect_leaks=0:abort_on_error=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+bash scripts/build.sh build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORREL_SANITIZE=ON
+ctest --test-dir build-sanitize --output-on-failure -j"$(nproc)" --timeout 900
