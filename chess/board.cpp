@@ -224,7 +224,8 @@ void board_init_list(board_state_t& board) {
   board.pawn_hash_key = key_compute_pawn(board);
   board.material_hash_key = key_compute_material(board);
 
-  for (int i = 0; i < board.fifty_count; ++i) board.key_stack[i] = 0;
+  // The whole stack is cleared: slots above the top are kept zero by unmake.
+  for (uint64_t& key : board.key_stack) key = 0;
   board.key_stack_top = board.fifty_count;
 
   // The side that has just moved must not have left its king attacked, and no

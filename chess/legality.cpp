@@ -95,6 +95,7 @@ bool move_is_pseudo_for_hash(int move, const board_state_t& board) {
     movegen_all(list, board);
     return list_contains(list, move);
   }
+  if (move & 0x3000) return false;  // promotion bits on a normal move: no generator makes it
   int me = board.side_to_move;
   int from = move_from(move);
   int to = move_to(move);
@@ -113,7 +114,7 @@ bool move_is_pseudo_for_killer(int move, const board_state_t& board) {
     movegen_all(list, board);
     return list_contains(list, move);
   }
-  if (kind != MOVE_KIND_NORMAL) return false;
+  if (kind != MOVE_KIND_NORMAL || (move & 0x3000)) return false;
   int me = board.side_to_move;
   int from = move_from(move);
   int to = move_to(move);

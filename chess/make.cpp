@@ -235,7 +235,8 @@ void move_unmake(board_state_t& board, int move, const undo_record_t& undo) {
   board.hash_key = undo.saved_hash_key;
   board.pawn_hash_key = undo.saved_pawn_key;
   board.material_hash_key = undo.saved_material_key;
-  --board.key_stack_top;
+  // Slots above the top stay zero, so unmake restores the record bit for bit.
+  board.key_stack[--board.key_stack_top] = 0;
 }
 
 void null_make(board_state_t& board, undo_record_t& undo) {
@@ -264,7 +265,7 @@ void null_unmake(board_state_t& board, const undo_record_t& undo) {
   board.capture_square = undo.saved_capture_square;
   board.moved_piece = undo.saved_moved_piece;
   board.hash_key = undo.saved_hash_key;
-  --board.key_stack_top;
+  board.key_stack[--board.key_stack_top] = 0;
 }
 
 void board_play_move(board_state_t& board, int move) {
@@ -275,6 +276,7 @@ void board_play_move(board_state_t& board, int move) {
   int drop = board.key_stack_top - keep;
   if (drop > 0) {
     std::memmove(board.key_stack, board.key_stack + drop, sizeof(board.key_stack[0]) * keep);
+    std::memset(board.key_stack + keep, 0, sizeof(board.key_stack[0]) * drop);
     board.key_stack_top = keep;
   }
 }

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
+#include <string>
 #include <cstdlib>
 
 #include <gtest/gtest.h>
@@ -72,6 +74,30 @@ TEST(TransAlloc, SizesFromHashOptionAndLaysOutTheLockWord) {
   EXPECT_EQ(trans.table, nullptr);
   EXPECT_EQ(trans.size, 0u);
   trans_release(&trans);  // releasing twice is harmless
+}
+
+TEST(TransAlloc, LogsTheTableLayoutWithWellDefinedAddresses) {
+  option_reset_all();
+  ASSERT_TRUE(option_set_value("Hash", "16"));
+  PellamConfiguration* config = YBWCManager_GetInstance()->pConfiguration;
+  const PellamConfiguration saved = *config;
+  config->nPellamDebugLevel = 0;
+  config->bLogToStdout = 1;
+  config->bLogToFile = 0;
+  config->bLogToCommonFile = 0;
+  trans_t trans{};
+  ::testing::internal::CaptureStdout();
+  trans_alloc(&trans);
+  const std::string out = ::testing::internal::GetCapturedStdout();
+  *config = saved;
+  char expected[256];
+  std::snprintf(expected, sizeof expected,
+                "INFO trans_alloc(... &trans->table %u, trans->size 1048579, sizeof(entry_t) 16, "
+                "&trans->pTransLock->nLockId %u\n",
+                static_cast<unsigned>(reinterpret_cast<uintptr_t>(trans.table)),
+                static_cast<unsigned>(reinterpret_cast<uintptr_t>(&trans.pTransLock->nLockId)));
+  EXPECT_NE(out.find(expected), std::string::npos) << out;
+  trans_release(&trans);
 }
 
 TEST(TransAlloc, LargestTableAllocatesAndClears) {
