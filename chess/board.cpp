@@ -77,21 +77,21 @@ bool parse_fen(board_state_t& board, const char* text) {
   if (text[pos] == '-') {
     ++pos;
   } else {
-    if (text[pos] == 'K') {
+    // Letters in this order; a right counts only with king and rook at home.
+    struct Right {
+      char letter;
+      int king_sq, king, rook_sq, rook, flag;
+    };
+    static constexpr Right rights[4] = {
+        {'K', SQ_E1, WHITE_KING, SQ_H1, WHITE_ROOK, CASTLE_WHITE_KING},
+        {'Q', SQ_E1, WHITE_KING, SQ_A1, WHITE_ROOK, CASTLE_WHITE_QUEEN},
+        {'k', SQ_E8, BLACK_KING, SQ_H8, BLACK_ROOK, CASTLE_BLACK_KING},
+        {'q', SQ_E8, BLACK_KING, SQ_A8, BLACK_ROOK, CASTLE_BLACK_QUEEN},
+    };
+    for (const Right& right : rights) {
+      if (text[pos] != right.letter) continue;
       ++pos;
-      if (sq[SQ_E1] == WHITE_KING && sq[SQ_H1] == WHITE_ROOK) board.castle_flags |= CASTLE_WHITE_KING;
-    }
-    if (text[pos] == 'Q') {
-      ++pos;
-      if (sq[SQ_E1] == WHITE_KING && sq[SQ_A1] == WHITE_ROOK) board.castle_flags |= CASTLE_WHITE_QUEEN;
-    }
-    if (text[pos] == 'k') {
-      ++pos;
-      if (sq[SQ_E8] == BLACK_KING && sq[SQ_H8] == BLACK_ROOK) board.castle_flags |= CASTLE_BLACK_KING;
-    }
-    if (text[pos] == 'q') {
-      ++pos;
-      if (sq[SQ_E8] == BLACK_KING && sq[SQ_A8] == BLACK_ROOK) board.castle_flags |= CASTLE_BLACK_QUEEN;
+      if (sq[right.king_sq] == right.king && sq[right.rook_sq] == right.rook) board.castle_flags |= right.flag;
     }
   }
   if (text[pos] != ' ') return fen_bad(board, pos);
