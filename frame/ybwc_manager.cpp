@@ -118,7 +118,9 @@ int32_t YBWCManager_Init(YBWCManager* manager, int* pArgc, char*** pArgv) {
   manager->pDumpTimers[2] = Timer_Create(static_cast<uint32_t>(config->nDebugAtWorkRate));
   manager->pDumpTimers[3] = Timer_Create(static_cast<uint32_t>(config->nDebugAwaitingResultRate));
 
-  if (manager->bRootMaster) {
+  // After --help, --version or a command-line error every rank stops: the
+  // other ranks never log on, so the root master does not wait for them.
+  if (manager->bRootMaster && !manager->pCommandLine->bStopRequest) {
     AutoTester_CommandLineToTests(manager->pAutoTester, manager->pCommandLine);
     if (manager->pAutoTester->bActive) AutoTester_Dump(manager->pAutoTester, manager);
     int32_t code = YBWCManager_WaitForNonRootMasterStartedUp(manager);
