@@ -147,8 +147,8 @@ extern int HeightOffset;
 int search_process_count();
 
 // ---- Implemented by the driver, called by the node searches ----
-
-struct StackEntry;
+// (The report lines, report_current_move, report_best_line, report_postmove
+// and wall_clock_text, are declared in search/uci_output.h.)
 
 // Statistics, input poll and limits. Does not return when the search is
 // abandoned: control leaves through the driver's non-local exit and no stack
@@ -156,12 +156,3 @@ struct StackEntry;
 void search_check();
 // Time, speed and processor load of SearchCurrent.
 void update_search_time();
-// Info lines of SearchBest[SearchCurrent->multipv] and the bad-iteration test.
-void report_best_line();
-// "info currmove ..." for RootProgress->nMove (the slave rank is read from the
-// root entry, Stack.entries[0].nSlaveRankList[nMovePos]).
-void report_current_move();
-// "info postmove ..." for move index i of a root entry (no-op unless enabled).
-void report_postmove(StackEntry* entry, int i);
-// Local wall-clock text "hh:mm:ss.mmm" (16 bytes with the 0).
-void search_wall_clock_text(char text[16]);
