@@ -9,11 +9,26 @@ namespace {
 
 MPIWrapper* Instance = nullptr;
 
+// The MPI library does not check that packed data fits the buffer (it would
+// write or read past its end), so every pack and unpack checks the room first
+// and fails with MPI's truncation error instead.
+int32_t check_room(int count, MPI_Datatype type, const int32_t* position) {
+  int bytes = 0;
+  const int32_t code = MPI_Pack_size(count, type, MPI_COMM_WORLD, &bytes);
+  if (code != MPI_SUCCESS) return code;
+  if (*position < 0 || *position > kPackBufferSize || bytes > kPackBufferSize - *position) return MPI_ERR_TRUNCATE;
+  return MPI_SUCCESS;
+}
+
 int32_t pack(const void* data, int count, MPI_Datatype type, void* buffer, int32_t* position) {
+  const int32_t code = check_room(count, type, position);
+  if (code != MPI_SUCCESS) return code;
   return MPI_Pack(data, count, type, buffer, kPackBufferSize, position, MPI_COMM_WORLD);
 }
 
 int32_t unpack(const void* buffer, int32_t* position, void* data, int count, MPI_Datatype type) {
+  const int32_t code = check_room(count, type, position);
+  if (code != MPI_SUCCESS) return code;
   return MPI_Unpack(buffer, kPackBufferSize, position, data, count, type, MPI_COMM_WORLD);
 }
 
