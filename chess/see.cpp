@@ -1,0 +1,103 @@
+#include "chess/see.h"
+
+#include <algorithm>
+
+#include "chess/attack.h"
+
+namespace {
+
+enum : int { KING_VALUE = 10000, QUEEN_VALUE = 1000 };
+
+// Inserts keeping the list ordered by descending piece code, so the least
+// valuable attacker is taken from the end. A full list ignores the square:
+// a colour owns at most SeeListSize pieces, so this only guards the array.
+void list_add(see_list_t& list, const board_state_t& board, int sq) {
+  if (list.count >= SeeListSize) return;
+  int code = board.squares[sq];
+  int i = list.count++;
+  while (i > 0 && board.squares[list.square[i - 1]] < code) {
+    list.square[i] = list.square[i - 1];
+    --i;
+  }
+  list.square[i] = sq;
+}
+
+// A slider behind `sq` on the line from `to` joins the exchange once the piece
+// on `sq` has left. `sq` itself stays on the board (nothing is made), so the
+// walk starts beyond it.
+void add_hidden(see_list_t lists[2], const board_state_t& board, int to, int sq) {
+  int step = delta_step_line[sq - to + DELTA_OFFSET];
+  if (step == 0) return;
+  int s = sq + step;
+  while (board.squares[s] == PIECE_EMPTY) s += step;
+  int code = board.squares[s];
+  if ((code & step_slider_mask[step + 17]) == 0 || (code & 3) == 0) return;
+  list_add(lists[piece_colour(code)], board, s);
+}
+
+// Every piece of `colour` attacking `to` directly (king included), then its
+// pawns; `skip` (the moving piece) is left out.
+void collect_attackers(see_list_t& list, const board_state_t& board, int to, int colour, int skip) {
+  for (const int32_t* p = board.piece_list[colour]; *p != 0; ++p) {
+    int sq = *p;
+    if (sq != skip && piece_attacks_square(board, board.squares[sq], sq, to)) list_add(list, board, sq);
+  }
+  int pawn = pawn_code[colour];
+  int behind = to - pawn_step[colour];
+  for (int sq : {behind - 1, behind + 1})
+    if (sq != skip && board.squares[sq] == pawn) list_add(list, board, sq);
+}
+
+// Best result for the side to recapture now, which may also stand pat (0).
+// `on_to` is the value of the piece currently on the destination.
+int see_rec(see_list_t lists[2], int side, const board_state_t& board, int to, int on_to) {
+  see_list_t& list = lists[side];
+  if (list.count == 0) return 0;
+  int sq = list.square[--list.count];
+  add_hidden(lists, board, to, sq);
+  int win = on_to;
+  if (win == KING_VALUE) return win;
+  int code = board.squares[sq];
+  int value = piece_value[code];
+  if (piece_is_pawn(code) && square_promotion_rank[to]) {
+    value = QUEEN_VALUE;
+    win += QUEEN_VALUE - 100;
+  }
+  return std::max(0, win - see_rec(lists, side ^ 1, board, to, value));
+}
+
+}  // namespace
+
+int see_exchange(int move, const board_state_t& board) {
+  int from = move_from(move);
+  int to = move_to(move);
+  int code = board.squares[from];
+  int me = piece_colour(code);
+  int opp = me ^ 1;
+  see_list_t lists[2] = {};
+
+  int mover_value = piece_value[code];
+  int gain = piece_value[board.squares[to]];
+  if (move_is_promotion(move)) {
+    mover_value = piece_value[promotion_flags[move_promotion_bits(move)] | colour_flag(me)];
+    gain += mover_value - 100;
+  }
+  add_hidden(lists, board, to, from);
+  if (move_is_en_passant(move)) {
+    gain += 100;
+    add_hidden(lists, board, to, to - pawn_step[me]);
+  }
+
+  collect_attackers(lists[opp], board, to, opp, 0);
+  if (lists[opp].count == 0) return gain;
+  collect_attackers(lists[me], board, to, me, from);
+  return gain - see_rec(lists, opp, board, to, mover_value);
+}
+
+bool capture_is_safe(int move, const board_state_t& board) {
+  if (move_is_en_passant(move)) return true;
+  if (move_is_promotion(move) && (move & 0xF000) != MOVE_PROMOTE_QUEEN) return false;
+  int mover = board.squares[move_from(move)];
+  if (piece_value[board.squares[move_to(move)]] >= piece_value[mover]) return true;
+  return see_exchange(move, board) >= 0;
+}
