@@ -1,5 +1,7 @@
 #include "frame/engine_tables.h"
 
+#include "chess/history.h"
+
 // The tables are allocated by the engine's late initialisation; each release
 // below is added here as its table comes into being.
 
@@ -7,6 +9,9 @@ void engine_tables_detach_attached_segments() {}
 
 void engine_tables_release_created_segments() {}
 
-void engine_tables_release() {}
+void engine_tables_release() {
+  // A shared history block is given up with the shared segments.
+  if (!history_is_shared()) history_free();
+}
 
 void engine_tables_release_per_game() {}

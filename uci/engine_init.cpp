@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "chess/history.h"
 #include "frame/log.h"
 #include "frame/ybwc_manager.h"
 #include "uci/protocol_flags.h"
@@ -16,6 +17,11 @@ void init_engine_once() {
   if (EngineReady) return;
   EngineReady = true;
   YBWCManager_GetInstance()->bEngineTablesAllocated = 1;
+  bool root_master = YBWCManager_IsRootMaster();
+  // A non root master allocates its history block when the machine
+  // information arrives, and resets it with every synchronised position.
+  if (root_master) history_alloc();
+  if (root_master) history_reset();
 }
 
 void apply_option_parameters() {}
