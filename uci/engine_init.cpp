@@ -2,21 +2,31 @@
 
 #include <cstdio>
 
+#include "chess/book.h"
+#include "chess/egbb.h"
 #include "chess/history.h"
 #include "frame/log.h"
 #include "frame/ybwc_manager.h"
+#include "uci/option.h"
 #include "uci/protocol_flags.h"
 
+namespace {
+// Closes the book and opens it again from "BookFile" when "OwnBook" is on.
+void book_reload() {
+  book_close();
+  if (option_get_bool("OwnBook")) book_open(option_get("BookFile"));
+}
+}  // namespace
+
 void engine_startup() {
-  // The bitbase library is loaded as soon as a loader exists; until then the
-  // bitbases are reported unavailable.
-  QLOG(0, "EgbbProbe not Loaded!\n");
+  if (!egbb_load("c:/egbb/", egbb_cache_bytes(16))) QLOG(0, "EgbbProbe not Loaded!\n");
 }
 
 void init_engine_once() {
   if (EngineReady) return;
   EngineReady = true;
   YBWCManager_GetInstance()->bEngineTablesAllocated = 1;
+  book_reload();
   bool root_master = YBWCManager_IsRootMaster();
   // A non root master allocates its history block when the machine
   // information arrives, and resets it with every synchronised position.
@@ -24,11 +34,14 @@ void init_engine_once() {
   if (root_master) history_reset();
 }
 
-void apply_option_parameters() {}
+void apply_option_parameters() {
+  book_reload();
+}
 
 void engine_clear_transposition_table() {}
 
 void engine_reload_bitbases() {
+  if (egbb_load(option_get("Bitbases Path"), egbb_cache_bytes(option_get_int("Bitbases Cache Size")))) return;
   std::fputs("EgbbProbe not Loaded!\n", stdout);
   std::fflush(stdout);
 }
