@@ -67,5 +67,8 @@ material_record_t material_probe(const board_state_t& board);
 // Computes the record from the piece counts alone, without the cache.
 material_record_t material_compute(const board_state_t& board);
 
+// Endgame class of the board's exact piece set (RECOG_NONE for any other set).
+uint8_t material_recogniser_of(const board_state_t& board);
+
 cache_stats_t material_cache_stats();
 void material_cache_stats_reset();

@@ -37,8 +37,8 @@ extern const std::array<uint8_t, 256> rank_highest;
 extern const std::array<uint8_t, 256> rank_count;
 extern const std::array<uint8_t, 256> ranks_mirrored;
 
-// 12 + 4 + 2 and 20 + 10 ... : rank bonus of a passed or candidate pawn by
-// relative rank index, in 256ths, and the interpolation over it.
+// Rank bonus of a passed or candidate pawn by relative rank index, in 256ths
+// (fourth rank 26 .. seventh rank 256), and the interpolation over it.
 extern const std::array<int16_t, 16> passer_rank_bonus;
 constexpr int rank_quad(int lo, int hi, int bonus) { return lo + ((hi - lo) * bonus + 128) / 256; }
 

@@ -1,6 +1,8 @@
 #include "frame/engine_tables.h"
 
 #include "chess/history.h"
+#include "chess/material.h"
+#include "chess/pawn.h"
 
 // The tables are allocated by the engine's late initialisation; each release
 // below is added here as its table comes into being.
@@ -14,4 +16,7 @@ void engine_tables_release() {
   if (!history_is_shared()) history_free();
 }
 
-void engine_tables_release_per_game() {}
+void engine_tables_release_per_game() {
+  material_release();
+  pawn_release();
+}

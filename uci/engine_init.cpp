@@ -4,7 +4,10 @@
 
 #include "chess/book.h"
 #include "chess/egbb.h"
+#include "chess/eval.h"
 #include "chess/history.h"
+#include "chess/material.h"
+#include "chess/pawn.h"
 #include "frame/log.h"
 #include "frame/ybwc_manager.h"
 #include "uci/option.h"
@@ -31,11 +34,22 @@ void init_engine_once() {
   // A non root master allocates its history block when the machine
   // information arrives, and resets it with every synchronised position.
   if (root_master) history_alloc();
+  pawn_init();
+  pawn_alloc();
+  material_init();
+  material_alloc();
+  pst_init();
+  eval_init();
+  eval_parameter();
   if (root_master) history_reset();
 }
 
 void apply_option_parameters() {
+  pawn_parameter();
+  material_parameter();
   book_reload();
+  pst_init();
+  eval_parameter();
 }
 
 void engine_clear_transposition_table() {}
