@@ -83,6 +83,14 @@ int random_below(int64_t n) {
   return static_cast<int>(static_cast<int64_t>(random_next()) * n / 32768);
 }
 
+uint16_t book_move_from_engine(int move) {
+  int from = (move >> 6) & 63;
+  int to = move & 63;
+  if (move_is_castle(move)) to = (to & ~7) | ((to & 7) == 6 ? 7 : 0);
+  const int promotion = move_is_promotion(move) ? move_promotion_bits(move) + 1 : 0;
+  return static_cast<uint16_t>((promotion << 12) | (from << 6) | to);
+}
+
 int book_pick_move(const board_state_t& board) {
   if (book_file == nullptr || entry_count == 0) return MOVE_NONE;
   const int64_t first = book_find_first(board.hash_key);
@@ -101,6 +109,7 @@ int book_pick_move(const board_state_t& board) {
   if (best == MOVE_NONE) return MOVE_NONE;
 
   move_list_t list;
+  list.count = 0;
   movegen_legal(list, board);
   for (int i = 0; i < list.count; ++i)
     if ((list.moves[i] & 0xFFF) == best) return list.moves[i];

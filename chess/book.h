@@ -32,6 +32,10 @@ int64_t book_entry_count();
 // never match a move of the engine and yield MOVE_NONE.
 int book_pick_move(const board_state_t& board);
 
+// An engine move in the book's notation: castling as the king taking its own
+// rook, promotion piece 1 knight .. 4 queen in bits 12-14.
+uint16_t book_move_from_engine(int move);
+
 // Reads size bytes big-endian.
 uint64_t read_integer(FILE* file, int size);
 // Reads record n of the open book.
