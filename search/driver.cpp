@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "chess/book.h"
 #include "chess/history.h"
 #include "chess/killer.h"
 #include "chess/sort.h"
@@ -301,7 +302,23 @@ void search() {
   SearchLimits->nMultiPV = std::clamp(SearchLimits->nMultiPV, 0, MultiPVMax - 1);
   SearchCurrent->multipv = 0;
 
+  if (option_get_bool("OwnBook") && !SearchLimits->bInfinite && !is_slave() && book_is_open()) {
+    const int move = book_pick_move(SearchLimits->board);
+    if (move != MOVE_NONE) {
+      search_best_t& best = SearchBest[0];
+      best.move = move;
+      best.value = 1;
+      best.flags = SEARCH_FLAGS_EXACT;
+      best.depth = 1;
+      best.pv[0] = static_cast<move_t>(move);
+      best.pv[1] = MOVE_NONE;
+      report_best_line();
+      return;
+    }
+  }
+
   move_list_t& list = SearchLimits->list;
+  list.count = 0;  // the generator appends
   movegen_legal(list, SearchLimits->board);
   if (list.count < SearchLimits->nMultiPV + 1) SearchLimits->nMultiPV = std::max(list.count - 1, 0);
   if (list.count < 2) {

@@ -185,6 +185,9 @@ void report_postmove(int move, int index, int slave_rank, double& start_time, in
 
 void wall_clock_text(char* text, std::size_t size) {
   const LocalTime now = platform_local_time();
-  std::snprintf(text, size, "%02d:%02d:%02d.%03d", now.hour % 100, now.minute % 100, now.second % 100,
-                now.millisecond % 1000);
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%02u:%02u:%02u.%03u", static_cast<unsigned>(now.hour) % 100u,
+                static_cast<unsigned>(now.minute) % 100u, static_cast<unsigned>(now.second) % 100u,
+                static_cast<unsigned>(now.millisecond) % 1000u);
+  std::snprintf(text, size, "%s", buffer);
 }
