@@ -40,6 +40,18 @@ class EgbbTest : public ::testing::Test {
     reinterpret_cast<void (*)(const int*, int)>(symbol("fake_egbb_add_answer"))(args, value);
   }
 
+  // Failed load: nothing loaded, and a probe never reaches the library.
+  void expect_no_bitbases() {
+    EXPECT_FALSE(egbb_loaded);
+    auto board = board_from("8/8/8/8/8/8/4KR2/k7 w - - 0 1");
+    int value = 0;
+    EXPECT_FALSE(egbb_probe(*board, &value));
+    EXPECT_EQ(control("fake_egbb_probe_calls"), 0);
+  }
+  void expect_last_probe(const int (&args)[9]) {
+    for (int i = 0; i < 9; ++i) EXPECT_EQ(last_probe()[i], args[i]) << "argument " << i;
+  }
+
   platform_library_t handle_ = nullptr;
 };
 
@@ -57,11 +69,7 @@ std::string padded_dir(size_t file_name_length) {
 
 TEST_F(EgbbTest, MissingLibraryIsAFailedLoad) {
   EXPECT_FALSE(egbb_load("/nonexistent-bitbases/", egbb_cache_bytes(16)));
-  EXPECT_FALSE(egbb_loaded);
-  auto board = board_from("8/8/8/8/8/8/4KR2/k7 w - - 0 1");
-  int value = 0;
-  EXPECT_FALSE(egbb_probe(*board, &value));
-  EXPECT_EQ(control("fake_egbb_probe_calls"), 0);
+  expect_no_bitbases();
 }
 
 TEST_F(EgbbTest, LoadPassesPathUnchangedCacheBytesAndOne) {
@@ -88,17 +96,13 @@ TEST_F(EgbbTest, FileNameLongerThan255CharactersIsAFailedLoad) {
   const std::string too_long = padded_dir(256);
   ASSERT_EQ(too_long.size() + sizeof EGBB_LIBRARY_NAME - 1, 256u);
   EXPECT_FALSE(egbb_load(too_long.c_str(), egbb_cache_bytes(16)));
-  EXPECT_FALSE(egbb_loaded);
+  expect_no_bitbases();
 }
 
 TEST_F(EgbbTest, ReloadFromAWrongPathLeavesNoBitbases) {
   ASSERT_TRUE(egbb_load(kFakeDir.c_str(), egbb_cache_bytes(16)));
   EXPECT_FALSE(egbb_load("/nonexistent-bitbases/", egbb_cache_bytes(16)));
-  EXPECT_FALSE(egbb_loaded);
-  auto board = board_from("8/8/8/8/8/8/4KR2/k7 w - - 0 1");
-  int value = 0;
-  EXPECT_FALSE(egbb_probe(*board, &value));
-  EXPECT_EQ(control("fake_egbb_probe_calls"), 0);
+  expect_no_bitbases();
 }
 
 TEST_F(EgbbTest, ProbeArgumentsFollowPieceOrderAndCodes) {
@@ -111,18 +115,18 @@ TEST_F(EgbbTest, ProbeArgumentsFollowPieceOrderAndCodes) {
   add_answer(krpk_args, 5123);
   EXPECT_TRUE(egbb_probe(*krpk, &value));
   EXPECT_EQ(value, 5123);
-  for (int i = 0; i < 9; ++i) EXPECT_EQ(last_probe()[i], krpk_args[i]) << "argument " << i;
+  expect_last_probe(krpk_args);
 
   // White pieces, then white pawns, then black pieces and pawns; black to move.
   auto mixed = board_from("8/8/3k4/2b5/8/8/1P6/1N2K3 b - - 0 1");
   EXPECT_FALSE(egbb_probe(*mixed, &value));  // not in the table: 99999
   const int mixed_args[9] = {1, 4, 43, 5, 1, 6, 9, 10, 34};
-  for (int i = 0; i < 9; ++i) EXPECT_EQ(last_probe()[i], mixed_args[i]) << "argument " << i;
+  expect_last_probe(mixed_args);
 
   auto queens = board_from("8/8/3k4/8/8/2q5/1p6/1Q2K3 w - - 0 1");
   EXPECT_FALSE(egbb_probe(*queens, &value));
   const int queens_args[9] = {0, 4, 43, 2, 1, 8, 18, 12, 9};
-  for (int i = 0; i < 9; ++i) EXPECT_EQ(last_probe()[i], queens_args[i]) << "argument " << i;
+  expect_last_probe(queens_args);
 }
 
 TEST_F(EgbbTest, PositionWithMoreThanThreeNonKingPiecesIsNotProbed) {
