@@ -15,6 +15,7 @@ int64_t entry_count = 0;
 }  // namespace
 
 void book_open(const char* file_name) {
+  book_close();  // never leave an earlier file open behind
   // A directory opens as a file on some systems but cannot be read.
   std::error_code error;
   if (std::filesystem::is_directory(file_name, error)) return;

@@ -17,8 +17,8 @@ struct book_entry_t {
 
 enum : int { BOOK_ENTRY_SIZE = 16 };
 
-// Opens the file read-only; a file that cannot be opened (or is a directory)
-// leaves the book closed without a message.
+// Opens the file read-only (closing any open book first); a file that cannot
+// be opened, or a directory, leaves the book closed without a message.
 void book_open(const char* file_name);
 // Closes the file if open.
 void book_close();
