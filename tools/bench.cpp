@@ -9,6 +9,7 @@
 
 #include "cluster/mpi_wrapper.h"
 #include "frame/auto_tester.h"
+#include "frame/configuration.h"
 #include "frame/lifecycle.h"
 #include "frame/ybwc_manager.h"
 #include "platform/clock.h"
@@ -46,6 +47,9 @@ int main(int argc, char** argv) {
   option_set_value("OwnBook", "false");
   option_set_value("Hash", std::to_string(hash_mb).c_str());
   option_set_value("MultiPV", "1");
+  // No input is read during the searches: the bench is not driven by a GUI.
+  option_set_value("Use Event", "false");
+  PellamConfiguration_ReadFromOptions(manager->pConfiguration);
   engine_startup();
   init_engine_once();
   engine_clear_transposition_table();

@@ -1,0 +1,162 @@
+// quorrel-tactics: the tactical-suite score. For every EPD line it converts
+// the best moves ("bm", in SAN) with the engine's own move generator, searches
+// the position for a fixed time in this process and counts the solved ones.
+//   quorrel-tactics file.epd [milliseconds per position] [first] [count]
+// Progress and the final "solved N of M" go to standard error; the search's
+// own UCI lines go to standard output.
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "chess/board.h"
+#include "chess/movegen.h"
+#include "chess/piece.h"
+#include "chess/square.h"
+#include "cluster/mpi_wrapper.h"
+#include "frame/configuration.h"
+#include "frame/lifecycle.h"
+#include "frame/ybwc_manager.h"
+#include "search/driver.h"
+#include "search/search_records.h"
+#include "uci/engine_init.h"
+#include "uci/option.h"
+
+namespace {
+
+// Upper-case piece letter of a board code, 'P' for pawns.
+char piece_upper(int code) { return piece_is_pawn(code) ? 'P' : static_cast<char>(std::toupper(piece_letter(code))); }
+
+// The legal move a SAN token names, or MOVE_NONE. Matches the piece, the
+// destination, the promotion and any origin file/rank given.
+int move_from_san(std::string san, const board_state_t& board) {
+  while (!san.empty() && std::strchr("+#!?", san.back()) != nullptr) san.pop_back();
+  move_list_t list;
+  list.count = 0;
+  movegen_legal(list, board);
+  if (san == "O-O" || san == "O-O-O" || san == "0-0" || san == "0-0-0") {
+    const bool king_side = san.size() == 3;
+    for (int i = 0; i < list.count; ++i) {
+      const int move = list.moves[i];
+      if (move_is_castle(move) && (square_file(move_to(move)) == 6) == king_side) return move;
+    }
+    return MOVE_NONE;
+  }
+  char promotion = 0;
+  const auto equals = san.find('=');
+  if (equals != std::string::npos && equals + 1 < san.size()) {
+    promotion = static_cast<char>(std::tolower(san[equals + 1]));
+    san.erase(equals);
+  } else if (san.size() >= 3 && std::strchr("QRBN", san.back()) != nullptr && std::islower(san[san.size() - 2]) == 0) {
+    promotion = static_cast<char>(std::tolower(san.back()));
+    san.pop_back();
+  }
+  char piece = 'P';
+  if (!san.empty() && std::strchr("KQRBN", san[0]) != nullptr) {
+    piece = san[0];
+    san.erase(0, 1);
+  }
+  std::string rest;
+  for (char c : san)
+    if (c != 'x' && c != '-') rest += c;
+  if (rest.size() < 2) return MOVE_NONE;
+  const int to_file = rest[rest.size() - 2] - 'a';
+  const int to_rank = rest[rest.size() - 1] - '1';
+  const std::string hint = rest.substr(0, rest.size() - 2);
+  int found = MOVE_NONE;
+  for (int i = 0; i < list.count; ++i) {
+    const int move = list.moves[i];
+    const int from = move_from(move);
+    const int to = move_to(move);
+    if (piece_upper(board.squares[from]) != piece) continue;
+    if (square_file(to) != to_file || square_rank(to) != to_rank) continue;
+    if (move_is_promotion(move) != (promotion != 0)) continue;
+    if (promotion != 0 && "nbrq"[move_promotion_bits(move)] != promotion) continue;
+    bool hint_ok = true;
+    for (char c : hint) {
+      if (c >= 'a' && c <= 'h' && square_file(from) != c - 'a') hint_ok = false;
+      if (c >= '1' && c <= '8' && square_rank(from) != c - '1') hint_ok = false;
+    }
+    if (!hint_ok) continue;
+    found = move;
+  }
+  return found;
+}
+
+std::vector<std::string> operation_words(const std::string& line, const std::string& opcode) {
+  std::vector<std::string> words;
+  const auto at = line.find(" " + opcode + " ");
+  if (at == std::string::npos) return words;
+  const auto end = line.find(';', at);
+  std::istringstream in(line.substr(at + opcode.size() + 2, end - at - opcode.size() - 2));
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: quorrel-tactics file.epd [ms per position] [first] [count]\n");
+    return 2;
+  }
+  const std::string file = argv[1];
+  const int milliseconds = argc > 2 ? std::atoi(argv[2]) : 1000;
+  const int first = argc > 3 ? std::atoi(argv[3]) : 1;
+  const int count = argc > 4 ? std::atoi(argv[4]) : 1000000;
+  std::ifstream epd(file);
+  if (!epd) {
+    std::fprintf(stderr, "quorrel-tactics: cannot read %s\n", file.c_str());
+    return 2;
+  }
+
+  option_reset_all();
+  int mpi_argc = 1;
+  if (MPIWrapper_Init(&mpi_argc, &argv) != 0) return 1;
+  YBWCManager* manager = YBWCManager_GetInstance();
+  if (YBWCManager_Init(manager, &mpi_argc, &argv) != 0) {
+    finalize_environment("finalizing environment...\n");
+    return 1;
+  }
+  option_set_value("OwnBook", "false");
+  option_set_value("Use Event", "false");
+  PellamConfiguration_ReadFromOptions(manager->pConfiguration);
+  engine_startup();
+  init_engine_once();
+
+  const std::string go = "go movetime " + std::to_string(milliseconds);
+  int number = 0, tried = 0, solved = 0;
+  for (std::string line; std::getline(epd, line);) {
+    if (line.empty()) continue;
+    ++number;
+    if (number < first || number >= first + count) continue;
+    std::istringstream fields(line);
+    std::string placement, side, castling, ep;
+    fields >> placement >> side >> castling >> ep;
+    const std::string fen = placement + " " + side + " " + castling + " " + ep + " 0 1";
+    search_set_input_fen(fen.c_str());
+    const board_state_t& board = search_input_board();
+    std::vector<int> best_moves;
+    for (const std::string& san : operation_words(line, "bm")) {
+      const int move = move_from_san(san, board);
+      if (move == MOVE_NONE) std::fprintf(stderr, "line %d: cannot read bm %s\n", number, san.c_str());
+      else best_moves.push_back(move);
+    }
+    if (best_moves.empty()) continue;
+    engine_clear_transposition_table();
+    parse_go(go.c_str());
+    ++tried;
+    bool ok = false;
+    for (int move : best_moves) ok = ok || move == SearchBest[0].move;
+    solved += ok;
+    const auto id = operation_words(line, "id");
+    std::fprintf(stderr, "%s %s\n", id.empty() ? std::to_string(number).c_str() : id[0].c_str(), ok ? "solved" : "missed");
+  }
+  std::fprintf(stderr, "solved %d of %d\n", solved, tried);
+  finalize_environment("finalizing environment...\n");
+  return 0;
+}
