@@ -57,6 +57,7 @@ void fill_fresh() {
 void hist_tot_update(int move, const board_state_t& board, bool hit) {
   if (move_is_noisy(move, board)) return;
   int index = history_index(move, board);
+  if (index < 0) return;
   {
     block_access access(true);
     if (hit) ++gpHistory->HistHit[index];
@@ -105,13 +106,15 @@ void history_free() {
 bool history_is_shared() { return gpHistory != nullptr && g_block_memory.bShared; }
 
 int history_index(int move, const board_state_t& board) {
-  return 64 * piece_index12[board.squares[move_from(move)]] + (move & 63);
+  int piece = piece_index12[board.squares[move_from(move)]];
+  return piece < 0 ? -1 : 64 * piece + (move & 63);
 }
 
 void good_move(int move, const board_state_t& board, int depth, int height) {
   if (move_is_noisy(move, board)) return;
-  killer_add(height, move);
   int index = history_index(move, board);
+  if (index < 0) return;  // not a move of this position
+  killer_add(height, move);
   int amount = depth * depth;
   {
     block_access access(true);
@@ -136,6 +139,7 @@ void history_bad(int move, const board_state_t& board) { hist_tot_update(move, b
 
 int history_prob(int move, const board_state_t& board) {
   int index = history_index(move, board);
+  if (index < 0) return HistoryProbMax;
   block_access access(false);
   int tot = gpHistory->HistTot[index];
   int hit = gpHistory->HistHit[index];

@@ -65,7 +65,8 @@ void history_alloc();
 void history_free();
 bool history_is_shared();
 
-// Index of a move: 64 x 12-index of the moving piece + destination 0..63.
+// Index of a move: 64 x 12-index of the moving piece + destination 0..63;
+// -1 when the origin holds no piece (the updates then do nothing).
 int history_index(int move, const board_state_t& board);
 
 // A quiet move caused a cut-off: killers of the height, History += depth^2.

@@ -128,6 +128,18 @@ TEST_F(HistoryTest, ProbabilityOfInconsistentTablesStaysInRange) {
   EXPECT_EQ(gpHistory->HistTot[index], 50);
 }
 
+// A move whose origin is empty (a stale or received move) has no index; the
+// updates must not write outside the tables.
+TEST_F(HistoryTest, MovesFromEmptySquaresAreIgnored) {
+  int stray = move_from_text("a3a4", *board);
+  EXPECT_EQ(history_index(stray, *board), -1);
+  good_move(stray, *board, 4, 2);
+  history_good(stray, *board);
+  history_bad(stray, *board);
+  EXPECT_EQ(history_prob(stray, *board), HistoryProbMax);
+  EXPECT_EQ(killer_get(2, 0), MOVE_NONE);
+}
+
 TEST_F(HistoryTest, SharingHooksSeeEveryUpdate) {
   SharingLog log;
   g_log = &log;

@@ -61,14 +61,14 @@ TEST(See, PromotionsAndEnPassant) {
   EXPECT_EQ(see("4k3/2p5/8/3pP3/8/8/8/3RK3 w - d6 0 1", "e5d6"), 100);
 }
 
-// A colour with sixteen pieces can aim all of them at one empty square; the
-// attacker lists must hold them all.
+// A colour with sixteen pieces (promoted ones among them) can aim all of
+// them at one empty square at once: fifteen directly and a rook behind the
+// pushed pawn. The attacker lists must hold them all.
 TEST(See, SixteenAttackersOfOneSquare) {
-  const char* fen = "8/8/3n1n2/2nbqbn1/R4qq1/2n1rkn1/3nrn2/K7 w - - 0 1";
-  EXPECT_EQ(see(fen, "a4e4"), -500);
-  // The same crowd as white, aimed at e5.
-  const char* mirrored = "k7/3NRN2/2N1RKN1/r4QQ1/2NBQBN1/3N1N2/8/8 b - - 0 1";
-  EXPECT_EQ(see(mirrored, "a5e5"), -500);
+  EXPECT_EQ(see("7K/8/3n1n2/2nqrqn1/3r1r2/2nkPbn1/3nrn2/8 w - - 0 1", "e3e4"), -100);
+  // Fourteen direct attackers and two behind them, the rook as mover.
+  EXPECT_EQ(see("8/8/3n1n2/2nbqbn1/R4qq1/2n1rkn1/3nrn2/K7 w - - 0 1", "a4e4"), -500);
+  EXPECT_EQ(see("k7/3NRN2/2N1RKN1/r4QQ1/2NBQBN1/3N1N2/8/8 b - - 0 1", "a5e5"), -500);
 }
 
 TEST(See, CaptureIsSafe) {
