@@ -331,7 +331,7 @@ int root_search_run(move_list_t& list, board_state_t& board, int depth, int sear
   const PellamConfiguration* config = configuration();
   sp.bUseHistoryPruning = config != nullptr && config->bUseHistoryPruning != 0;
   sp.bUseIID = config != nullptr && config->bUseIID != 0;
-  sp.bUseTranspositionTable = config != nullptr && config->bUseTranspositionTable != 0;
+  sp.bUseTranspositionTable = search_use_transposition_table();
 
   const int multipv = SearchCurrent->multipv;
   int alpha;

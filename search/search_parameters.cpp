@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include "chess/trans.h"
 #include "frame/ybwc_manager.h"
 #include "uci/option.h"
 
@@ -18,6 +19,12 @@ void search_parse_three_way(const char* text, bool* use, bool* restricted) {
     *use = true;
     *restricted = true;
   }
+}
+
+bool search_use_transposition_table() {
+  const PellamConfiguration* config = YBWCManager_GetInstance()->pConfiguration;
+  // Without a table (not allocated yet) the search runs without one.
+  return config != nullptr && config->bUseTranspositionTable != 0 && Trans->table != nullptr;
 }
 
 void search_parameters_read() {
@@ -42,7 +49,7 @@ void search_parameters_read() {
 
   p.bUseHistoryPruning = config != nullptr && config->bUseHistoryPruning != 0;
   p.bUseIID = config != nullptr && config->bUseIID != 0;
-  p.bUseTranspositionTable = config != nullptr && config->bUseTranspositionTable != 0;
+  p.bUseTranspositionTable = search_use_transposition_table();
   p.bForceReproducibleEvaluation = config != nullptr && config->bForceReproducibleEvaluation != 0;
   p.bSuppressDistributionOfFullSearchMoves = config != nullptr && config->bSuppressDistributionOfFullSearchMoves != 0;
   p.bUpdateSearchWindows = config != nullptr && config->bUpdateSearchWindows != 0;

@@ -38,6 +38,9 @@ extern search_parameters_t SearchParameters[1];
 // text (on, on); compared without regard to case. Also the verification rule.
 void search_parse_three_way(const char* text, bool* use, bool* restricted);
 
+// The configuration asks for the table and it is allocated.
+bool search_use_transposition_table();
+
 // Reads every parameter from the options and the process's configuration.
 // The driver's search_prepare calls it at the start of each search.
 void search_parameters_read();

@@ -1,0 +1,38 @@
+#pragma once
+// Runs whole searches the way "go" does, on a process of its own.
+#include "chess/board.h"
+#include "chess/trans.h"
+#include "frame/configuration.h"
+#include "frame/ybwc_manager.h"
+#include "search/driver.h"
+#include "search/search_records.h"
+#include "uci/engine_init.h"
+#include "uci/option.h"
+
+// Options at their defaults, configuration read from them, chess tables built.
+inline void search_test_setup() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  option_reset_all();
+  YBWCManager* manager = YBWCManager_GetInstance();
+  PellamConfiguration_ReadFromOptions(manager->pConfiguration);
+  manager->bRootMaster = 1;
+  manager->nRank = 0;
+  if (Trans->table == nullptr) trans_alloc(Trans);
+  engine_startup();
+  init_engine_once();
+  apply_option_parameters();
+}
+
+// Searches fen to a fixed depth from an empty table and history; returns the
+// best line.
+inline search_best_t search_fen(const char* fen, int depth) {
+  search_test_setup();
+  trans_wipe(Trans, true);
+  search_set_input_fen(fen);
+  char line[32];
+  std::snprintf(line, sizeof(line), "go depth %d", depth);
+  parse_go(line);
+  return SearchBest[0];
+}
