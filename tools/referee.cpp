@@ -1,0 +1,46 @@
+// quorrel-referee: the game state for a match script, judged with the
+// engine's own chess core. Each input line is a move list from the start
+// position (long algebraic, blank separated, possibly empty); each answer is
+// one line: "ongoing", "checkmate", "stalemate", "draw" (fifty moves,
+// repetition or two bare kings) or "illegal <move>".
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "chess/attack.h"
+#include "chess/board.h"
+#include "chess/legality.h"
+#include "chess/make.h"
+#include "chess/move.h"
+#include "chess/movegen.h"
+
+int main() {
+  for (std::string line; std::getline(std::cin, line);) {
+    board_state_t board;
+    board_from_fen(board, START_FEN);
+    std::istringstream moves(line);
+    std::string verdict;
+    for (std::string text; moves >> text;) {
+      const move_t move = move_from_text(text.c_str(), board);
+      if (move == MOVE_NONE || !move_is_legal(board, move)) {
+        verdict = "illegal " + text;
+        break;
+      }
+      board_play_move(board, move);
+    }
+    if (verdict.empty()) {
+      if (movegen_legal_count(board) == 0) {
+        verdict = side_is_in_check(board) ? "checkmate" : "stalemate";
+      } else if (position_is_draw_by_rule(board) || board.total_pieces == 2) {
+        verdict = "draw";
+      } else {
+        verdict = "ongoing";
+      }
+    }
+    std::printf("%s\n", verdict.c_str());
+    std::fflush(stdout);
+  }
+  return 0;
+}
