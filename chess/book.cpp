@@ -112,7 +112,9 @@ int book_pick_move(const board_state_t& board) {
   move_list_t list;
   list.count = 0;
   movegen_legal(list, board);
+  // Compare in book notation, so that castling (stored as the king taking its
+  // own rook) and promotions (with their piece bits) are found as well.
   for (int i = 0; i < list.count; ++i)
-    if ((list.moves[i] & 0xFFF) == best) return list.moves[i];
+    if (book_move_from_engine(list.moves[i]) == best) return list.moves[i];
   return MOVE_NONE;
 }

@@ -28,8 +28,8 @@ int64_t book_entry_count();
 
 // A legal move of the board chosen at random in proportion to the book
 // weights of its position, or MOVE_NONE when the book has nothing playable.
-// Book moves with promotion bits, and castling written as king takes rook,
-// never match a move of the engine and yield MOVE_NONE.
+// Book moves are matched in book notation, so castling written as the king
+// taking its rook and promotions with their piece bits are played too.
 int book_pick_move(const board_state_t& board);
 
 // An engine move in the book's notation: castling as the king taking its own

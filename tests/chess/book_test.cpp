@@ -151,15 +151,15 @@ TEST_F(BookTest, KeyInTheLastRecordDoesNotReadPastTheEnd) {
   EXPECT_EQ(counts.count(MOVE_NONE), 0u);
 }
 
-TEST_F(BookTest, CastlingAsKingTakesRookAndPromotionBitsAreNeverPlayed) {
+TEST_F(BookTest, CastlingAsKingTakesRookAndPromotionsArePlayed) {
   auto castle = board_from("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1");
   auto promote = board_from("8/4P3/8/8/8/8/k7/4K3 w - - 0 1");
   std::vector<Record> records = {{castle->hash_key, book_move("e1", "h1"), 5},
                                  {promote->hash_key, book_move("e7", "e8", 4), 5}};
   std::sort(records.begin(), records.end(), [](const Record& a, const Record& b) { return a.key < b.key; });
   book_open(write_book("special.bin", records).c_str());
-  EXPECT_EQ(book_pick_move(*castle), MOVE_NONE);
-  EXPECT_EQ(book_pick_move(*promote), MOVE_NONE);
+  EXPECT_EQ(book_pick_move(*castle), move_from_text("e1g1", *castle));
+  EXPECT_EQ(book_pick_move(*promote), move_from_text("e7e8q", *promote));
 
   // The book notation the builder writes for these moves.
   EXPECT_EQ(book_move_from_engine(move_from_text("e1g1", *castle)), book_move("e1", "h1"));
