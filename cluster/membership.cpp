@@ -1,5 +1,6 @@
 #include "cluster/membership.h"
 
+#include "chess/trans.h"
 #include "frame/ybwc_manager.h"
 
 // The job runs as a single process until the message protocol is in place:
@@ -41,4 +42,9 @@ int32_t YBWCManager_ServiceMessages(YBWCManager*) { return 0; }
 
 int32_t YBWCManager_CheckSendRequestForWork(YBWCManager*) { return 0; }
 
-int32_t YBWCManager_ChangeHashSize(YBWCManager*) { return 0; }
+int32_t YBWCManager_ChangeHashSize(YBWCManager*) {
+  // Alone on its host, the process simply rebuilds its own table.
+  trans_release(Trans);
+  trans_alloc(Trans);
+  return 0;
+}

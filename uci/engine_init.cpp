@@ -8,6 +8,7 @@
 #include "chess/history.h"
 #include "chess/material.h"
 #include "chess/pawn.h"
+#include "chess/trans.h"
 #include "frame/log.h"
 #include "frame/ybwc_manager.h"
 #include "uci/option.h"
@@ -33,7 +34,10 @@ void init_engine_once() {
   bool root_master = YBWCManager_IsRootMaster();
   // A non root master allocates its history block when the machine
   // information arrives, and resets it with every synchronised position.
-  if (root_master) history_alloc();
+  if (root_master) {
+    trans_alloc(Trans);
+    history_alloc();
+  }
   pawn_init();
   pawn_alloc();
   material_init();
@@ -52,7 +56,9 @@ void apply_option_parameters() {
   eval_parameter();
 }
 
-void engine_clear_transposition_table() {}
+void engine_clear_transposition_table() {
+  if (Trans->table != nullptr) trans_wipe(Trans);
+}
 
 void engine_reload_bitbases() {
   if (egbb_load(option_get("Bitbases Path"), egbb_cache_bytes(option_get_int("Bitbases Cache Size")))) return;
