@@ -78,9 +78,11 @@ def play(white, black, opening, base, inc, referee):
         engine = white if side == 0 else black
         start = time.monotonic()
         move = engine.best_move(" ".join(moves), clocks[0], clocks[1], inc)
-        clocks[side] -= time.monotonic() - start
+        used = time.monotonic() - start
+        clocks[side] -= used
         if clocks[side] < -GRACE:
-            return ("0-1" if side == 0 else "1-0"), "time at ply %d" % len(moves)
+            return ("0-1" if side == 0 else "1-0"), "%s lost on time at ply %d: %.2f s used, %.2f s left before" % (
+                engine.name, len(moves), used, clocks[side] + used)
         clocks[side] += inc
         moves.append(move)
     return "1/2-1/2", "length"
