@@ -6,6 +6,7 @@
 
 #include "chess/killer.h"
 #include "chess_test_util.h"
+#include "history_test_util.h"
 #include "frame/ybwc_manager.h"
 
 namespace {
@@ -39,19 +40,14 @@ history_sharing_t recording_sharing() {
 class HistoryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    history_alloc();
-    killer_clear();
+    scope = std::make_unique<HistoryBlockScope>();
     board = board_from("4k3/8/8/3p4/8/8/8/3RK1N1 w - - 0 1");
     quiet = move_from_text("g1f3", *board);
     capture = move_from_text("d1d5", *board);
     index = history_index(quiet, *board);
   }
-  void TearDown() override {
-    history_set_sharing(nullptr);
-    history_set_memory(nullptr);
-    history_free();
-    killer_clear();
-  }
+  void TearDown() override { scope.reset(); }
+  std::unique_ptr<HistoryBlockScope> scope;
   std::unique_ptr<board_state_t> board;
   int quiet = 0, capture = 0, index = 0;
 };
@@ -175,8 +171,6 @@ TEST_F(HistoryTest, SharedBlockKeepsContentsAndStampsTheWriter) {
   EXPECT_EQ(gpHistory->History[3], 77);  // what other processes learned stays
   history_good(quiet, *board);
   EXPECT_EQ(g_shared_block.nRank, YBWCManager_Rank());
-  history_free();
-  EXPECT_EQ(gpHistory, nullptr);
 }
 
 TEST_F(HistoryTest, ClearingStepOnRootAndOtherProcesses) {
@@ -211,7 +205,7 @@ TEST_F(HistoryTest, ClearingStepOnRootAndOtherProcesses) {
 }
 
 TEST(Killers, OutOfRangeHeightsAreIgnored) {
-  killer_clear();
+  HistoryBlockScope scope;
   killer_set(-1, 5, 6);
   killer_set(KillerHeights, 5, 6);
   killer_add(300, 7);
@@ -220,7 +214,6 @@ TEST(Killers, OutOfRangeHeightsAreIgnored) {
   EXPECT_EQ(killer_get(0, 2), MOVE_NONE);
   killer_set(KillerHeights - 1, 5, 6);
   EXPECT_EQ(killer_get(KillerHeights - 1, 1), 6);
-  killer_clear();
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "chess/make.h"
 #include "chess/see.h"
 #include "chess_test_util.h"
+#include "history_test_util.h"
 
 namespace {
 
@@ -50,16 +51,13 @@ struct Lcg {
 class PickerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    history_alloc();
-    killer_clear();
+    scope = std::make_unique<HistoryBlockScope>();
     // Distinct history scores so the quiet stage really reorders.
     Lcg rng{12345};
     for (auto& entry : gpHistory->History) entry = static_cast<uint16_t>(rng.next() % HistoryMax);
   }
-  void TearDown() override {
-    killer_clear();
-    history_free();
-  }
+  void TearDown() override { scope.reset(); }
+  std::unique_ptr<HistoryBlockScope> scope;
 
   // Every legal move exactly once, whatever the hash move and killers are.
   void check_full(const board_state_t& board, int hash, int killer1, int killer2, const std::string& where) {
