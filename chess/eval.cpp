@@ -252,7 +252,7 @@ int storm(const board_state_t& board, int me, int file) {
   int penalty = 0;
   for (int f = file - 1; f <= file + 1; ++f) {
     if (f < 4 || f > 11) continue;
-    int bits = board.pawn_file_bits[me ^ 1][f];
+    int bits = board.pawn_file_bits[me ^ 1][f] & 0xFF;
     if (bits == 0) continue;
     int front = rank_highest[bits];
     if (front >= 7 && front <= 9) penalty += 10 * (front - 6);
@@ -322,7 +322,7 @@ void passed_pawns(const board_state_t& board, int me, const pawn_record_t& pawns
   const int opp = me ^ 1;
   for (int file = 4; file <= 11; ++file) {
     if ((pawns.passer_files[me] & (1 << (file - 4))) == 0) continue;
-    int bits = board.pawn_file_bits[me][file];
+    int bits = board.pawn_file_bits[me][file] & 0xFF;
     if (bits == 0) continue;  // a record from a colliding key; nothing to score
     int rank = rank_highest[bits];
     int sq = ((rank ^ rank_xor[me]) << 4) | file;

@@ -98,12 +98,6 @@ uint8_t side_flags_of(const side_count_t& me, const side_count_t& opp) {
   return flags;
 }
 
-// Weighted balances are stored in 16 bits; at the largest weights a board
-// full of promoted queens would wrap around and change sign, so they saturate.
-int16_t weighted16(int value, int weight) {
-  int v = value * weight / 256;
-  return static_cast<int16_t>(v > 32767 ? 32767 : v < -32767 ? -32767 : v);
-}
 
 }  // namespace
 
@@ -172,8 +166,8 @@ material_record_t material_compute(const board_state_t& board) {
   }
   if (w.b >= 2) opening += 50, endgame += 50;
   if (b.b >= 2) opening -= 50, endgame -= 50;
-  rec.score_opening = weighted16(opening, material_weight);
-  rec.score_endgame = weighted16(endgame, material_weight);
+  rec.score_opening = weighted_int16(opening, material_weight);
+  rec.score_endgame = weighted_int16(endgame, material_weight);
   return rec;
 }
 

@@ -47,6 +47,14 @@ static_assert(sizeof(material_record_t) == 16);
 
 enum : uint32_t { MATERIAL_CACHE_SIZE = 256, MATERIAL_CACHE_MASK = MATERIAL_CACHE_SIZE - 1 };
 
+// A weighted balance (value x weight / 256, truncated toward zero) stored in
+// 16 bits. At the largest weights a board full of promoted pieces would wrap
+// around and change sign, so it saturates instead.
+constexpr int16_t weighted_int16(int value, int weight) {
+  int v = value * weight / 256;
+  return static_cast<int16_t>(v > 32767 ? 32767 : v < -32767 ? -32767 : v);
+}
+
 struct cache_stats_t {
   uint64_t probes;
   uint64_t hits;

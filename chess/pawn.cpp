@@ -39,11 +39,6 @@ pawn_record_t* pawn_cache = nullptr;
 cache_stats_t pawn_stats{};
 int pawn_weight = 256;
 
-int16_t weighted16(int value, int weight) {
-  int v = value * weight / 256;
-  return static_cast<int16_t>(v > 32767 ? 32767 : v < -32767 ? -32767 : v);
-}
-
 int distance(int a, int b) { return square_distance[a - b + DELTA_OFFSET]; }
 
 int promotion_square(int sq, int colour) { return colour == WHITE ? (sq & 15) | 0xB0 : (sq & 15) | 0x40; }
@@ -174,8 +169,8 @@ pawn_record_t pawn_compute(const board_state_t& board) {
     }
   }
 
-  rec.score_opening = weighted16(opening[WHITE] - opening[BLACK], pawn_weight);
-  rec.score_endgame = weighted16(endgame[WHITE] - endgame[BLACK], pawn_weight);
+  rec.score_opening = weighted_int16(opening[WHITE] - opening[BLACK], pawn_weight);
+  rec.score_endgame = weighted_int16(endgame[WHITE] - endgame[BLACK], pawn_weight);
   return rec;
 }
 
