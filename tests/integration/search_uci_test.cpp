@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <regex>
 #include <set>
 #include <string>
@@ -184,6 +185,10 @@ TEST_F(SearchUci, PonderSearchThatEndedHoldsItsBestMoveUntilPonderhitOrStop) {
     EXPECT_FALSE(with_prefix(before, "info depth 1 seldepth").empty()) << release;
     engine_->send_line("isready");
     EXPECT_EQ(engine_->read_until("readyok", 2s).back(), "readyok");
+    // While the best move is held, nothing may start another search.
+    engine_->send_line("position startpos");
+    engine_->send_line("go depth 1");
+    EXPECT_TRUE(with_prefix(engine_->read_for(400ms), "info depth").empty()) << release;
     engine_->send_line(release);
     const auto lines = until_bestmove(2s);
     ASSERT_FALSE(lines.empty());
@@ -262,6 +267,23 @@ TEST_F(SearchUci, QuitAndEndOfInputDuringASearchEndTheProcessCleanly) {
   engine_->read_for(500ms);
   engine_->close_input();
   EXPECT_EQ(engine_->wait_exit(10s), 0);
+}
+
+TEST(SearchUciMpi, SearchRunsInAJobOfOneProcess) {
+  const std::string dir = make_temp_dir();
+  {
+    EngineProcess engine(engine_command(1), dir);
+    engine.send_line("position startpos moves d2d4");
+    engine.send_line("go depth 3");
+    std::optional<std::string> line;
+    while ((line = engine.read_line(20s)) && line->rfind("bestmove ", 0) != 0) {
+    }
+    ASSERT_TRUE(line.has_value());
+    EXPECT_TRUE(is_move_text(best_move_of(*line))) << *line;
+    engine.send_line("quit");
+    EXPECT_EQ(engine.wait_exit(), 0);
+  }
+  fs::remove_all(dir);
 }
 
 }  // namespace
