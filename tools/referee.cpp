@@ -1,11 +1,12 @@
 // quorrel-referee: the game state for a match script, judged with the
 // engine's own chess core. Each input line is a move list from the start
 // position (long algebraic, blank separated, possibly empty); each answer is
-// one line: "ongoing", "checkmate", "stalemate", "draw" (fifty moves,
-// repetition or two bare kings) or "illegal <move>".
+// one line: "ongoing", "checkmate", "stalemate", "draw" (fifty moves, a
+// position seen for the third time, or two bare kings) or "illegal <move>".
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -22,6 +23,8 @@ int main() {
     board_from_fen(board, START_FEN);
     std::istringstream moves(line);
     std::string verdict;
+    std::map<uint64_t, int> seen;
+    int repetitions = ++seen[board.hash_key];
     for (std::string text; moves >> text;) {
       const move_t move = move_from_text(text.c_str(), board);
       if (move == MOVE_NONE || !move_is_legal(board, move)) {
@@ -29,11 +32,12 @@ int main() {
         break;
       }
       board_play_move(board, move);
+      repetitions = ++seen[board.hash_key];
     }
     if (verdict.empty()) {
       if (movegen_legal_count(board) == 0) {
         verdict = side_is_in_check(board) ? "checkmate" : "stalemate";
-      } else if (position_is_draw_by_rule(board) || board.total_pieces == 2) {
+      } else if (repetitions >= 3 || board.fifty_count >= 100 || board.total_pieces == 2) {
         verdict = "draw";
       } else {
         verdict = "ongoing";
