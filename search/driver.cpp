@@ -34,6 +34,9 @@ constexpr int kEasyMoveMargin = 150;
 
 board_state_t SearchInput;
 bool SearchInputSet = false;
+// Set while search() can catch an abandonment: a check made at any other
+// time (between searches, while a result is wound up) must not leave.
+bool AbandonTargetSet = false;
 
 bool is_slave() { return SearchControl->bSearchingSubproblem && SearchControl->pWorkItem != nullptr; }
 bool is_slave_rerun() { return is_slave() && SearchControl->bSlaveRerun; }
@@ -283,7 +286,9 @@ void search_check() {
       !progress.bBadPreviousIteration && progress.nMovePos == 0)
     progress.bStopSearch = true;
 
-  if (SearchInfo->bCanStop && (SearchInfo->stop || (progress.bStopSearch && !limits.bInfinite))) {
+  if (AbandonTargetSet && SearchInfo->bCanStop &&
+      (SearchInfo->stop || (progress.bStopSearch && !limits.bInfinite))) {
+    AbandonTargetSet = false;
     throw SearchAbandoned{};
   }
   if (SearchInfo->stop && !YBWCManager_IsRootMaster())
@@ -342,8 +347,10 @@ void search() {
   // A position without legal moves has nothing to search.
   if (list.count == 0) return;
 
+  AbandonTargetSet = true;
   try {
     run_iterations(first_depth);
+    AbandonTargetSet = false;
   } catch (const SearchAbandoned&) {
     wind_up_abandoned_search();
   }

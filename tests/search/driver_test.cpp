@@ -7,6 +7,7 @@
 #include <string>
 
 #include "frame/ybwc_manager.h"
+#include "search/search_records.h"
 #include "search/time_control.h"
 #include "search/uci_output.h"
 #include "uci/option.h"
@@ -189,6 +190,20 @@ TEST(MultiPVSlots, ScoreLinesCarryBoundsAndMateScores) {
   int lines = 0;
   for (char c : out.substr(expected.size())) lines += c == '\n';
   EXPECT_EQ(lines, MultiPVMax);
+}
+
+TEST(SearchCheck, OutsideASearchAStopRequestNeverLeavesTheCaller) {
+  YBWCManager* manager = YBWCManager_GetInstance();
+  const int32_t use_event = manager->pConfiguration->bUseEvent;
+  manager->pConfiguration->bUseEvent = 0;  // no input is read here
+  SearchInfo->bCanStop = true;
+  search_set_stop_request();
+  EXPECT_TRUE(search_stop_requested());
+  EXPECT_NO_THROW(search_check());
+  search_clear();
+  EXPECT_FALSE(search_stop_requested());
+  EXPECT_FALSE(SearchInfo->bCanStop);
+  manager->pConfiguration->bUseEvent = use_event;
 }
 
 }  // namespace
