@@ -5,4 +5,4 @@ set -e
 build=${1:-build}
 bench="$build/quorrel-evalbench"
 [ -x "$bench" ] || { echo "no $bench (build Release first)" >&2; exit 1; }
-"$bench" 10 60 20
+"$bench" 10 60 200
