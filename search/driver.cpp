@@ -97,7 +97,9 @@ void search_records_clear() {
   SearchInfo->last_time = 0.0;
   HeightOffset = 0;
 
-  search_best_clear(SearchBest[std::clamp(SearchCurrent->multipv, 0, MultiPVMax - 1)]);
+  // Every line, not only the one searched last: a line left from the previous
+  // position must never be reported or restored for this one.
+  for (search_best_t& best : SearchBest) search_best_clear(best);
   root_progress_t& progress = *RootProgress;
   progress.nDepth = progress.nMove = progress.nMovePos = progress.nMoveCount = progress.nLastValue = 0;
   progress.bBadIteration = progress.bBadPreviousIteration = false;
