@@ -3,7 +3,7 @@
 # run) and the median speed.
 #   bench/bench.sh [build dir] [depth]
 build=${1:-build}
-depth=${2:-8}
+depth=${2:-10}
 runs=5
 nodes_seen=""
 speeds=""

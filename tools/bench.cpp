@@ -19,7 +19,7 @@
 #include "uci/option.h"
 
 namespace {
-constexpr int kDefaultDepth = 8;
+constexpr int kDefaultDepth = 10;
 constexpr int kDefaultHashMB = 16;
 }  // namespace
 
