@@ -17,6 +17,9 @@ inline void search_test_setup() {
   option_reset_all();
   YBWCManager* manager = YBWCManager_GetInstance();
   PellamConfiguration_ReadFromOptions(manager->pConfiguration);
+  // A test's standard input is not a GUI: the searches must not read it (an
+  // end of input there would end the test program).
+  manager->pConfiguration->bUseEvent = 0;
   manager->bRootMaster = 1;
   manager->nRank = 0;
   if (Trans->table == nullptr) trans_alloc(Trans);
