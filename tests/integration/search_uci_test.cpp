@@ -269,6 +269,48 @@ TEST_F(SearchUci, QuitAndEndOfInputDuringASearchEndTheProcessCleanly) {
   EXPECT_EQ(engine_->wait_exit(10s), 0);
 }
 
+// The "position" command: moves are played on the start position or a FEN,
+// castling moves the rook, and a move list stops at a move that is not legal.
+TEST_F(SearchUci, PositionPlaysTheMoveListBeforeTheSearch) {
+  // Only after f2f3 e7e5 g2g4 does black have the mate Qh4.
+  auto lines = search("position startpos moves f2f3 e7e5 g2g4", "go depth 3");
+  EXPECT_EQ(best_move_of(lines.back()), "d8h4");
+  const auto scores = with_prefix(lines, "info multipv 1 depth ");
+  ASSERT_FALSE(scores.empty());
+  EXPECT_NE(scores.back().find(" score mate 1 "), std::string::npos) << scores.back();
+
+  // Castling brings the rook to f1, which checks the black king on f8.
+  lines = search("position fen 5k2/8/8/8/8/8/8/4K2R w K - 0 1 moves e1g1", "go depth 2");
+  const std::set<std::string> evasions = {"f8e8", "f8e7", "f8g8", "f8g7"};
+  EXPECT_TRUE(evasions.count(best_move_of(lines.back()))) << lines.back();
+}
+
+TEST_F(SearchUci, PositionStopsAtAnIllegalMoveAndReportsIt) {
+  engine_->send_line("setoption name Log To Stdout value true");
+  engine_->send_line("setoption name Debug Level value 3");
+  // e1e3 is not a legal move: the board stays after e2e4 e7e5, white to move.
+  const auto lines = search("position startpos moves e2e4 e7e5 e1e3 g1f3", "go depth 1");
+  bool warned = false;
+  for (const auto& line : lines) warned |= line.find("WARNING parse_position(... illegal or unreadable move <e1e3>") !=
+                                           std::string::npos;
+  EXPECT_TRUE(warned);
+  const std::string move = best_move_of(lines.back());
+  ASSERT_TRUE(is_move_text(move));
+  EXPECT_TRUE(move[1] == '1' || move[1] == '2' || move[1] == '3') << "not a white move: " << move;
+}
+
+TEST_F(SearchUci, PositionWithoutFenIsTheStartPositionAndLongGamesFit) {
+  auto lines = search("position xyz", "go depth 1");
+  std::string move = best_move_of(lines.back());
+  EXPECT_TRUE(move[1] == '1' || move[1] == '2') << move;
+
+  // 6000 plies of knight shuffling: far more moves than the key stack holds.
+  std::string game = "position startpos moves";
+  for (int i = 0; i < 1500; ++i) game += " g1f3 g8f6 f3g1 f6g8";
+  lines = search(game, "go depth 1");
+  EXPECT_TRUE(is_move_text(best_move_of(lines.back())));
+}
+
 TEST(SearchUciMpi, SearchRunsInAJobOfOneProcess) {
   const std::string dir = make_temp_dir();
   {
