@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <regex>
@@ -308,6 +310,34 @@ TEST_F(SearchUci, PositionWithoutFenIsTheStartPositionAndLongGamesFit) {
   std::string game = "position startpos moves";
   for (int i = 0; i < 1500; ++i) game += " g1f3 g8f6 f3g1 f6g8";
   lines = search(game, "go depth 1");
+  EXPECT_TRUE(is_move_text(best_move_of(lines.back())));
+}
+
+// "OwnBook": a book position is answered at once with the book move, and
+// without a usable book the engine searches.
+TEST_F(SearchUci, BookMoveIsPlayedAtOnceAndAMissingBookFallsBackToTheSearch) {
+  {
+    std::ofstream pgn(dir_ + "/games.pgn");
+    pgn << "[Result \"1-0\"]\n\n1. e4 e5 2. Nf3 Nc6 1-0\n\n[Result \"1-0\"]\n\n1. e4 c5 1-0\n";
+  }
+  const std::string book = dir_ + "/own.bin";
+  const std::string build = std::string(QUORREL_BINARY_DIR "/quorrel-book ") + dir_ + "/games.pgn " + book;
+  ASSERT_EQ(std::system(build.c_str()), 0);
+  engine_->send_line("setoption name BookFile value " + book);
+  ready();
+  const auto start = Clock::now();
+  auto lines = search("position startpos", "go depth 30");
+  EXPECT_EQ(best_move_of(lines.back()), "e2e4");
+  EXPECT_LT(Clock::now() - start, 5s);
+  lines = search("position startpos moves e2e4 e7e5", "go depth 30");
+  EXPECT_EQ(best_move_of(lines.back()), "g1f3");
+
+  // Out of the book, and with the book file gone: a real search.
+  lines = search("position startpos moves d2d4", "go depth 2");
+  EXPECT_FALSE(with_prefix(lines, "info depth 2").empty());
+  engine_->send_line("setoption name BookFile value " + dir_ + "/missing.bin");
+  lines = search("position startpos", "go depth 2");
+  EXPECT_FALSE(with_prefix(lines, "info depth 2").empty());
   EXPECT_TRUE(is_move_text(best_move_of(lines.back())));
 }
 
