@@ -32,6 +32,13 @@ unsigned address_low32(const void* address) {
 }
 
 int date_of(const entry_t* entry) { return entry->date_flags >> 4; }
+
+// The depth an entry stands for when results compete for it. The byte holds
+// the principal-variation hints' depth -127 as 129 and a cleared entry as 128;
+// read unsigned, both would rank above every real result, so that a hint
+// stored into an empty slot would refuse every later search result for its
+// position. Read as the signed depths they are, they rank below.
+int competing_depth(const entry_t* entry) { return static_cast<int8_t>(entry->stored_depth); }
 int bound_of(const entry_t* entry) { return entry->date_flags & 3; }
 
 uint8_t date_flags(int date, int bound) { return static_cast<uint8_t>((date << 4) | (bound & 3)); }
@@ -180,7 +187,7 @@ void trans_store(trans_t* trans, uint64_t key, int move, int depth, int bound, i
     if (e->entry_key != key) continue;
     trans->store_hit++;
     if (date_of(e) != trans->current_date) trans->entries_used++;
-    if (depth < e->stored_depth) {
+    if (depth < competing_depth(e)) {
       if (e->best_move == 0) e->best_move = static_cast<uint16_t>(move);
       e->date_flags = date_flags(trans->current_date, bound_of(e));
     } else {
@@ -197,7 +204,7 @@ void trans_store(trans_t* trans, uint64_t key, int move, int depth, int bound, i
   int best_score = -32767;
   for (int i = 0; i < TransClusterSize; i++) {
     const entry_t* e = cluster + i;
-    const int score = (trans->date_age[date_of(e)] * 256 - e->stored_depth) * 4 - bound_of(e);
+    const int score = (trans->date_age[date_of(e)] * 256 - competing_depth(e)) * 4 - bound_of(e);
     if (score > best_score) {
       best_score = score;
       victim = cluster + i;

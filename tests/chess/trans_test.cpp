@@ -230,6 +230,25 @@ TEST_F(TransTable, PrincipalVariationDepthAndReceivedValuesAreHeldSafely) {
   EXPECT_EQ(value, -32767);
 }
 
+TEST_F(TransTable, PrincipalVariationHintNeverBlocksARealResult) {
+  entry_t* entry;
+  int move, depth, bound, value;
+  // A hint lands in an empty slot; a later search result of its position
+  // must still be stored, keeping the hinted move when it brings none.
+  trans_store(&trans, 7, 0x0ABC, -127, TRANS_BOUND_NONE, -30000);
+  trans_store(&trans, 7, 0, 3, TRANS_BOUND_EXACT, 25);
+  ASSERT_TRUE(trans_probe(&trans, 7, &entry, &move, &depth, &bound, &value));
+  EXPECT_EQ(depth, 3);
+  EXPECT_EQ(bound, TRANS_BOUND_EXACT);
+  EXPECT_EQ(value, 25);
+  EXPECT_EQ(move, 0x0ABC);
+  // A hint over a real result only supplies a missing move.
+  trans_store(&trans, 7, 0x0DEF, -127, TRANS_BOUND_NONE, -30000);
+  ASSERT_TRUE(trans_probe(&trans, 7, &entry, &move, &depth, &bound, &value));
+  EXPECT_EQ(depth, 3);
+  EXPECT_EQ(move, 0x0ABC);
+}
+
 TEST_F(TransTable, ShallowerStoreKeepsDeeperResultButFillsAMissingMove) {
   const uint64_t key = 0x55;
   trans_store(&trans, key, 0, 10, TRANS_BOUND_EXACT, 50);
