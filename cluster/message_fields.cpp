@@ -51,6 +51,13 @@ void MessagePacker::UshortArray(int32_t count, const uint16_t* values, const cha
   check(MPIWrapper_Pack_USHORT_ARRAY(count, values, buffer_, position_), "MPIWrapper_Pack_USHORT_ARRAY", field);
 }
 
+void MessagePacker::HistoryTable(const uint16_t* table, const char* field) {
+  if (table == nullptr)
+    Fail(kMessageErrorCode, field);
+  else
+    UshortArray(HistorySize, table, field);
+}
+
 void MessageUnpacker::check(int32_t code, const char* callee, const char* field) {
   if (code == 0) return;
   code_ = code;

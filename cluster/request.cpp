@@ -64,13 +64,6 @@ int32_t wire_type(int32_t type) {
   }
 }
 
-void pack_history_buffer(MessagePacker* packer, const uint16_t* table, const char* field) {
-  if (table == nullptr)
-    packer->Fail(kMessageErrorCode, field);
-  else
-    packer->UshortArray(HistorySize, table, field);
-}
-
 bool merge_needs_lock() {
   const PellamConfiguration* config = YBWCManager_GetInstance()->pConfiguration;
   const MessageContext* context = MessageContext_GetInstance();
@@ -298,17 +291,7 @@ int32_t Request_FillParameterIntoBuffer(Request* request) {
       packer.Int64(request->nWorkId, "pThis->nWorkId");
       packer.Int(request->nStackIndex, "pThis->nStackIndex");
       packer.Int(request->nMoveListIndex, "pThis->nMoveListIndex");
-      packer.Int(request->nBestMove, "pThis->nBestMove");
-      packer.Int(request->nBestValue, "pThis->nBestValue");
-      packer.Int(request->nFlags, "pThis->nFlags");
-      packer.Int(request->nDepth, "pThis->nDepth");
-      packer.Int(request->nMaxDepth, "pThis->nMaxDepth");
-      packer.UshortArray(request->nPVLength, request->pPV, "pThis->pPV");
-      packer.Bool(request->bPonderMoveOk, "pThis->bPonderMoveOk");
-      packer.Double(request->dTime, "pThis->dTime");
-      packer.Double(request->dSpeed, "pThis->dSpeed");
-      packer.Double(request->dCPU, "pThis->dCPU");
-      packer.Int64(request->nNodes, "pThis->nNodes");
+      pack_search_result(&packer, request);
       packer.Uint64(request->nTransUsed, "pThis->nTransUsed");
       break;
     case REQUEST_TYPE_MASTER_UPDATE_SEARCH_WINDOW:
@@ -332,12 +315,12 @@ int32_t Request_FillParameterIntoBuffer(Request* request) {
       break;
     case REQUEST_TYPE_HISTORY_TABLE_BROADCAST_BUFFER:
       packer.Int(manager->nSyncPositionId, "nSyncPositionId");
-      pack_history_buffer(&packer, context->pHistoryTableBuffer, "HistoryTableBuffer");
+      packer.HistoryTable(context->pHistoryTableBuffer, "HistoryTableBuffer");
       break;
     case REQUEST_TYPE_HIST_TOT_TABLE_BROADCAST_BUFFER:
       packer.Int(manager->nSyncPositionId, "nSyncPositionId");
-      pack_history_buffer(&packer, context->pHistTotTableBuffer, "HistTotTableBuffer");
-      pack_history_buffer(&packer, context->pHistHitTableBuffer, "HistHitTableBuffer");
+      packer.HistoryTable(context->pHistTotTableBuffer, "HistTotTableBuffer");
+      packer.HistoryTable(context->pHistHitTableBuffer, "HistHitTableBuffer");
       break;
     default:
       packer.Fail(kMessageErrorCode, "switch(pThis->nType) (default)");
@@ -418,36 +401,14 @@ int32_t Request_GetParameterFromBuffer(Request* request) {
       unpacker.Int64(&request->nWorkId, "pThis->nWorkId");
       unpacker.Int(&request->nStackIndex, "pThis->nStackIndex");
       unpacker.Int(&request->nMoveListIndex, "pThis->nMoveListIndex");
-      unpacker.Int(&request->nBestMove, "pThis->nBestMove");
-      unpacker.Int(&request->nBestValue, "pThis->nBestValue");
-      unpacker.Int(&request->nFlags, "pThis->nFlags");
-      unpacker.Int(&request->nDepth, "pThis->nDepth");
-      unpacker.Int(&request->nMaxDepth, "pThis->nMaxDepth");
-      // One place stays free for the terminating 0.
-      unpacker.UshortArray(&request->nPVLength, request->PV, kPVCapacity - 1, "pThis->PV");
-      if (unpacker.ok()) request->PV[request->nPVLength] = 0;
-      unpacker.Bool(&request->bPonderMoveOk, "pThis->bPonderMoveOk");
-      unpacker.Double(&request->dTime, "pThis->dTime");
-      unpacker.Double(&request->dSpeed, "pThis->dSpeed");
-      unpacker.Double(&request->dCPU, "pThis->dCPU");
-      unpacker.Int64(&request->nNodes, "pThis->nNodes");
+      unpack_search_result(&unpacker, request);
       unpacker.Uint64(&request->nTransUsed, "pThis->nTransUsed");
       if (!unpacker.ok() || !log_level_enabled(5)) break;
       QLOG(5, "nSyncPositionId = <%d>\n", request->nSyncPositionId);
       QLOG(5, "nWorkId = <%12" PRId64 ">\n", request->nWorkId);
       QLOG(5, "nStackIndex = <%d>\n", request->nStackIndex);
       QLOG(5, "nMoveListIndex = <%d>\n", request->nMoveListIndex);
-      QLOG(5, "nBestMove = <%d>\n", request->nBestMove);
-      QLOG(5, "nBestValue = <%d>\n", request->nBestValue);
-      QLOG(5, "nFlags = <%d>\n", request->nFlags);
-      QLOG(5, "nDepth = <%d>\n", request->nDepth);
-      QLOG(5, "nMaxDepth = <%d>\n", request->nMaxDepth);
-      QLOG(5, "nPVLength = <%d>\n", request->nPVLength);
-      QLOG(5, "bPonderMoveOk = <%d>\n", request->bPonderMoveOk);
-      QLOG(5, "dTime <%9.2f>\n", request->dTime);
-      QLOG(5, "dSpeed <%9.2f>\n", request->dSpeed);
-      QLOG(5, "dCPU <%7.2f>\n", request->dCPU);
-      QLOG(5, "nNodes <%12" PRId64 ">\n", request->nNodes);
+      log_search_result(request);
       QLOG(5, "nTransUSed <%12" PRIu64 ">\n", request->nTransUsed);
       break;
     case REQUEST_TYPE_MASTER_UPDATE_SEARCH_WINDOW:

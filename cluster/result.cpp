@@ -28,13 +28,6 @@ int32_t init_plain(Result* result, ResultType type, const char* initialiser) {
   return fill(result, initialiser);
 }
 
-void pack_history(MessagePacker* packer, const uint16_t* table, const char* field) {
-  if (table == nullptr)
-    packer->Fail(kMessageErrorCode, field);
-  else
-    packer->UshortArray(HistorySize, table, field);
-}
-
 // Reads the tables that may follow a work item. Each is read in full into a
 // scratch copy first, so that a damaged message never leaves the engine's
 // tables half replaced.
@@ -56,22 +49,6 @@ void unpack_attached_history(Result* result, MessageUnpacker* unpacker) {
     std::memcpy(gpHistory->HistTot, total, sizeof(uint16_t) * result->nHistTotTableCount);
     std::memcpy(gpHistory->HistHit, hit, sizeof(uint16_t) * result->nHistHitTableCount);
   }
-}
-
-// Search result fields shared by the remote-test result, from nBestMove to
-// nNodes.
-void log_search_result(const Result* result) {
-  QLOG(5, "nBestMove = <%d>\n", result->nBestMove);
-  QLOG(5, "nBestValue = <%d>\n", result->nBestValue);
-  QLOG(5, "nFlags = <%d>\n", result->nFlags);
-  QLOG(5, "nDepth = <%d>\n", result->nDepth);
-  QLOG(5, "nMaxDepth = <%d>\n", result->nMaxDepth);
-  QLOG(5, "nPVLength = <%d>\n", result->nPVLength);
-  QLOG(5, "bPonderMoveOk = <%d>\n", result->bPonderMoveOk);
-  QLOG(5, "dTime <%9.2f>\n", result->dTime);
-  QLOG(5, "dSpeed <%9.2f>\n", result->dSpeed);
-  QLOG(5, "dCPU <%7.2f>\n", result->dCPU);
-  QLOG(5, "nNodes <%12" PRId64 ">\n", result->nNodes);
 }
 
 void log_work_item(const Result* result) {
@@ -231,17 +208,7 @@ int32_t Result_FillParameterIntoBuffer(Result* result) {
       packer.Int64(manager->nTotalNodes, "nTotalNodes");
       break;
     case RESULT_TYPE_NON_ROOT_MASTER_REMOTE_TEST:
-      packer.Int(result->nBestMove, "pThis->nBestMove");
-      packer.Int(result->nBestValue, "pThis->nBestValue");
-      packer.Int(result->nFlags, "pThis->nFlags");
-      packer.Int(result->nDepth, "pThis->nDepth");
-      packer.Int(result->nMaxDepth, "pThis->nMaxDepth");
-      packer.UshortArray(result->nPVLength, result->pPV, "pThis->pPV");
-      packer.Bool(result->bPonderMoveOk, "pThis->bPonderMoveOk");
-      packer.Double(result->dTime, "pThis->dTime");
-      packer.Double(result->dSpeed, "pThis->dSpeed");
-      packer.Double(result->dCPU, "pThis->dCPU");
-      packer.Int64(result->nNodes, "pThis->nNodes");
+      pack_search_result(&packer, result);
       break;
     case RESULT_TYPE_MASTER_NO_WORK_AVAILABLE:
       packer.Int(result->nSyncPositionId, "pThis->nSyncPositionId");
@@ -268,10 +235,10 @@ int32_t Result_FillParameterIntoBuffer(Result* result) {
       packer.UshortArray(result->nMoveAheadListCount, result->pMoveAheadList, "pThis->pMoveAheadList");
       packer.UshortArray(result->nKillerListCount, result->pKillerList, "pThis->pKillerList");
       if (config->bTransmitHistoryTable)
-        pack_history(&packer, gpHistory != nullptr ? gpHistory->History : nullptr, "gpHistory->History");
+        packer.HistoryTable(gpHistory != nullptr ? gpHistory->History : nullptr, "gpHistory->History");
       if (config->bTransmitHistTotTable) {
-        pack_history(&packer, gpHistory != nullptr ? gpHistory->HistTot : nullptr, "gpHistory->HistTot");
-        pack_history(&packer, gpHistory != nullptr ? gpHistory->HistHit : nullptr, "gpHistory->HistHit");
+        packer.HistoryTable(gpHistory != nullptr ? gpHistory->HistTot : nullptr, "gpHistory->HistTot");
+        packer.HistoryTable(gpHistory != nullptr ? gpHistory->HistHit : nullptr, "gpHistory->HistHit");
       }
       break;
     default:
@@ -305,19 +272,7 @@ int32_t Result_GetParameterFromBuffer(Result* result) {
       if (unpacker.ok()) QLOG(5, "nTotalNodes <%12" PRId64 ">\n", result->nTotalNodes);
       break;
     case RESULT_TYPE_NON_ROOT_MASTER_REMOTE_TEST:
-      unpacker.Int(&result->nBestMove, "pThis->nBestMove");
-      unpacker.Int(&result->nBestValue, "pThis->nBestValue");
-      unpacker.Int(&result->nFlags, "pThis->nFlags");
-      unpacker.Int(&result->nDepth, "pThis->nDepth");
-      unpacker.Int(&result->nMaxDepth, "pThis->nMaxDepth");
-      // One place stays free for the terminating 0.
-      unpacker.UshortArray(&result->nPVLength, result->PV, kPVCapacity - 1, "pThis->PV");
-      if (unpacker.ok()) result->PV[result->nPVLength] = 0;
-      unpacker.Bool(&result->bPonderMoveOk, "pThis->bPonderMoveOk");
-      unpacker.Double(&result->dTime, "pThis->dTime");
-      unpacker.Double(&result->dSpeed, "pThis->dSpeed");
-      unpacker.Double(&result->dCPU, "pThis->dCPU");
-      unpacker.Int64(&result->nNodes, "pThis->nNodes");
+      unpack_search_result(&unpacker, result);
       if (unpacker.ok() && log_level_enabled(5)) log_search_result(result);
       break;
     case RESULT_TYPE_MASTER_NO_WORK_AVAILABLE:
