@@ -95,25 +95,6 @@ TEST_F(RequestMessage, TypeNamesAndUndefinedValues) {
   Request_Destruct(request);
 }
 
-TEST_F(RequestMessage, ConstructedRecordHoldsTheInitialValues) {
-  Request* request = Request_Construct();
-  EXPECT_EQ(request->nSource, -1);
-  EXPECT_EQ(request->nDestination, -1);
-  EXPECT_EQ(request->mpiRequest, MPI_REQUEST_NULL);
-  EXPECT_EQ(request->bParametersUnread, 1);
-  EXPECT_EQ(request->nType, REQUEST_TYPE_UNDEFINED);
-  EXPECT_EQ(request->nSyncPositionId, -1);
-  EXPECT_EQ(request->nWorkId, -2);
-  EXPECT_EQ(request->nStackIndex, -1);
-  EXPECT_EQ(request->nMoveListIndex, -1);
-  EXPECT_EQ(request->nHistoryTableCount, -1);
-  EXPECT_EQ(request->nHistTotTableCount, -1);
-  EXPECT_EQ(request->nHistHitTableCount, -1);
-  EXPECT_EQ(request->psSyncPosition, nullptr);
-  EXPECT_EQ(request->buffer[0], 0);
-  Request_Destruct(request);
-}
-
 TEST_F(RequestMessage, TypesWithoutFieldsAreOnePackedInt) {
   using Init = int32_t (*)(Request*);
   const std::pair<Init, int32_t> plain[] = {

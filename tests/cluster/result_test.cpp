@@ -70,22 +70,6 @@ TEST_F(ResultMessage, TypeNamesAndUndefinedValues) {
   Result_Destruct(result);
 }
 
-TEST_F(ResultMessage, ConstructedRecordHoldsTheInitialValues) {
-  Result* result = Result_Construct();
-  EXPECT_EQ(result->nSource, -1);
-  EXPECT_EQ(result->nDestination, -1);
-  EXPECT_EQ(result->mpiRequest, MPI_REQUEST_NULL);
-  EXPECT_EQ(result->nSyncPositionId, -2);
-  EXPECT_EQ(result->nWorkId, -2);
-  EXPECT_EQ(result->nStackIndex, -1);
-  EXPECT_EQ(result->nMoveListIndex, -1);
-  EXPECT_EQ(result->nMoveAheadListCount, -1);
-  EXPECT_EQ(result->nKillerListCount, -1);
-  EXPECT_EQ(result->nHistoryTableCount, -1);
-  EXPECT_EQ(result->sProcessorName[0], '\0');
-  Result_Destruct(result);
-}
-
 TEST_F(ResultMessage, TypesWithoutFieldsAreOnePackedInt) {
   using Init = int32_t (*)(Result*);
   const std::pair<Init, int32_t> plain[] = {
