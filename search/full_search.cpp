@@ -363,22 +363,16 @@ int fs_after_move(StackEntry& e, int resume) {
   if (!e.bAlive) return fs_loop_end(e);
 
   if (d.played_nb < MoveTableSize) d.played[d.played_nb++] = static_cast<move_t>(d.move);
-  if (d.value > d.best_value) {
-    d.best_value = d.value;
-    pv_build(p.pv, d.child_pv, d.move);
-    if (d.value > p.alpha) {
-      p.alpha = d.value;
-      d.best_move = d.move;
-      if (d.value >= p.beta) {
-        e.bCutOff = true;
-        return fs_end(e);
-      }
-      if (SearchParameters->bUpdateSearchWindows) {
-        const int32_t error = Stack_UpdateSearchWindowForEntry(e, p.alpha, p.beta);
-        if (error != 0)
-          QLOG(1, "ERROR fullSearch(... failed at Stack_UpdateSearchWindowForEntry(..., errorcode = %d\n", error);
-      }
-    }
+  const ChildValue taken =
+      node_take_child_value(d.value, d.move, d.best_value, p.alpha, p.beta, d.best_move, p.pv, d.child_pv);
+  if (taken == ChildValue::CutOff) {
+    e.bCutOff = true;
+    return fs_end(e);
+  }
+  if (taken == ChildValue::RaisedAlpha && SearchParameters->bUpdateSearchWindows) {
+    const int32_t error = Stack_UpdateSearchWindowForEntry(e, p.alpha, p.beta);
+    if (error != 0)
+      QLOG(1, "ERROR fullSearch(... failed at Stack_UpdateSearchWindowForEntry(..., errorcode = %d\n", error);
   }
   if (p.node_type == NODE_CUT) p.node_type = NODE_ALL;
   ++e.nActualMoveIndex;

@@ -49,15 +49,9 @@ int nn_after_move(StackEntry& e) {
   move_unmake(*p.board, d.move, d.undo);
   if (!e.bAlive) return d.best_value;
   d.value = -e.nResult;
-  if (d.value > d.best_value) {
-    d.best_value = d.value;
-    pv_build(p.pv, d.child_pv, d.move);
-    if (d.value > p.alpha) {
-      p.alpha = d.value;
-      *p.pbest_move = d.move;
-      if (d.value >= p.beta) return d.best_value;
-    }
-  }
+  if (node_take_child_value(d.value, d.move, d.best_value, p.alpha, p.beta, *p.pbest_move, p.pv, d.child_pv) ==
+      ChildValue::CutOff)
+    return d.best_value;
   return nn_loop(e);
 }
 

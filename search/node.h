@@ -41,6 +41,22 @@ inline void pv_build(move_t* pv, const move_t* child_pv, int move) {
   pv[i + 1] = MOVE_NONE;
 }
 
+// How a child's value changed its node.
+enum class ChildValue { NotBetter, Better, RaisedAlpha, CutOff };
+
+// Takes a child's value into the node's best value, principal variation,
+// alpha and best move, the same way in every kind of node.
+inline ChildValue node_take_child_value(int value, int move, int& best_value, int& alpha, int beta,
+                                        int& best_move, move_t* pv, const move_t* child_pv) {
+  if (value <= best_value) return ChildValue::NotBetter;
+  best_value = value;
+  pv_build(pv, child_pv, move);
+  if (value <= alpha) return ChildValue::Better;
+  alpha = value;
+  best_move = move;
+  return value >= beta ? ChildValue::CutOff : ChildValue::RaisedAlpha;
+}
+
 // Counts a node and raises the selective depth; calls search_check when its
 // interval has run out.
 void node_account(int height);

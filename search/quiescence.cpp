@@ -103,15 +103,9 @@ int qs_after_move(StackEntry& e) {
   move_unmake(*p.board, d.move, d.undo);
   if (!e.bAlive) return d.best_value;
   d.value = -e.nResult;
-  if (d.value > d.best_value) {
-    d.best_value = d.value;
-    pv_build(p.pv, d.child_pv, d.move);
-    if (d.value > p.alpha) {
-      p.alpha = d.value;
-      d.best_move = d.move;
-      if (d.value >= p.beta) return d.best_value;
-    }
-  }
+  if (node_take_child_value(d.value, d.move, d.best_value, p.alpha, p.beta, d.best_move, p.pv, d.child_pv) ==
+      ChildValue::CutOff)
+    return d.best_value;
   return qs_loop(e);
 }
 

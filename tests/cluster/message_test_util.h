@@ -8,19 +8,13 @@
 #include <cstring>
 
 #include "cluster/message_types.h"
+#include "mpi_test_util.h"
 #include "frame/configuration.h"
 #include "frame/ybwc_manager.h"
 
 class MessageTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    int initialized = 0;
-    MPI_Initialized(&initialized);
-    if (!initialized) {
-      MPI_Init(nullptr, nullptr);
-      MPI_Comm_set_errhandler(MPI_COMM_WORLD, MPI_ERRORS_RETURN);
-    }
-  }
+  static void SetUpTestSuite() { start_mpi_for_tests(); }
 
   void SetUp() override {
     manager_ = YBWCManager_GetInstance();

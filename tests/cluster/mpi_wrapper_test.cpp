@@ -1,4 +1,5 @@
 #include "cluster/mpi_wrapper.h"
+#include "mpi_test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -8,17 +9,9 @@
 
 namespace {
 
-// MPI is started once for the whole test program; a one-process job needs no launcher.
 class MpiPacking : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    int initialized = 0;
-    MPI_Initialized(&initialized);
-    if (!initialized) {
-      MPI_Init(nullptr, nullptr);
-      MPI_Comm_set_errhandler(MPI_COMM_WORLD, MPI_ERRORS_RETURN);
-    }
-  }
+  static void SetUpTestSuite() { start_mpi_for_tests(); }
   char buffer_[kPackBufferSize] = {};
   int32_t position_ = 0;
 };
