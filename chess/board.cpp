@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/fatal.h"
 #include "chess/attack.h"
 #include "chess/keys.h"
 #include "chess/pst.h"
-#include "frame/fatal.h"
 
 namespace {
 

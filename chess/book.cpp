@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/fatal.h"
+#include "base/random.h"
 #include "chess/movegen.h"
-#include "frame/fatal.h"
-#include "frame/random.h"
 
 namespace {
 FILE* book_file = nullptr;

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "base/option.h"
 #include "chess/attack.h"
 #include "chess/draw.h"
 #include "chess/material.h"
@@ -9,7 +10,6 @@
 #include "chess/pst.h"
 #include "chess/see.h"
 #include "chess/value.h"
-#include "uci/option.h"
 
 eval_parameters_t eval_parameters = {256, 256, 256, true, 200, 1700, false};
 

@@ -2,11 +2,11 @@
 
 #include <cstdlib>
 
+#include "base/fatal.h"
+#include "base/log.h"
+#include "base/ybwc_manager.h"
 #include "chess/killer.h"
 #include "chess/legality.h"
-#include "frame/fatal.h"
-#include "frame/log.h"
-#include "frame/ybwc_manager.h"
 
 history_block_t* gpHistory = nullptr;
 

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "frame/fatal.h"
-#include "uci/option.h"
+#include "base/fatal.h"
+#include "base/option.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/fatal.h"
+#include "base/option.h"
 #include "chess/attack.h"
-#include "frame/fatal.h"
-#include "uci/option.h"
 
 namespace {
 

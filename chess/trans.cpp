@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "base/fatal.h"
+#include "base/log.h"
+#include "base/option.h"
+#include "base/ybwc_manager.h"
 #include "chess/value.h"
-#include "frame/fatal.h"
-#include "frame/log.h"
-#include "frame/ybwc_manager.h"
-#include "uci/option.h"
 
 namespace {
 

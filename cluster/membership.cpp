@@ -1,7 +1,7 @@
 #include "cluster/membership.h"
 
+#include "base/ybwc_manager.h"
 #include "chess/trans.h"
-#include "frame/ybwc_manager.h"
 
 // The job runs as a single process until the message protocol is in place:
 // the process refuses a larger job at start-up, so every peer loop below is

@@ -1,8 +1,8 @@
 #include "cluster/message_fields.h"
 
-#include "cluster/mpi_wrapper.h"
+#include "base/log.h"
 #include "cluster/message_types.h"
-#include "frame/log.h"
+#include "cluster/mpi_wrapper.h"
 
 void MessagePacker::check(int32_t code, const char* callee, const char* field) {
   if (code == 0) return;

@@ -8,7 +8,7 @@
 #include <cinttypes>
 #include <cstdint>
 
-#include "frame/log.h"
+#include "base/log.h"
 
 class MessagePacker {
  public:

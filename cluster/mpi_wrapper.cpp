@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "frame/fatal.h"
+#include "base/fatal.h"
 
 namespace {
 

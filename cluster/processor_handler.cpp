@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "frame/fatal.h"
+#include "base/fatal.h"
 
 ProcessorHandler* ProcessorHandler_Construct(int32_t processor_id) {
   auto* handler = static_cast<ProcessorHandler*>(my_malloc(sizeof(ProcessorHandler)));

@@ -4,13 +4,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/configuration.h"
+#include "base/fatal.h"
+#include "base/log.h"
+#include "base/ybwc_manager.h"
 #include "chess/trans.h"
 #include "cluster/message_fields.h"
 #include "cluster/processor_handler.h"
-#include "frame/configuration.h"
-#include "frame/fatal.h"
-#include "frame/log.h"
-#include "frame/ybwc_manager.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/configuration.h"
+#include "base/fatal.h"
+#include "base/log.h"
+#include "base/ybwc_manager.h"
 #include "chess/history.h"
 #include "cluster/message_fields.h"
-#include "frame/configuration.h"
-#include "frame/fatal.h"
-#include "frame/log.h"
-#include "frame/ybwc_manager.h"
 
 namespace {
 

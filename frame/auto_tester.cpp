@@ -7,9 +7,9 @@
 #include <cstring>
 #include <string>
 
+#include "base/fatal.h"
+#include "base/log.h"
 #include "frame/command_line.h"
-#include "frame/fatal.h"
-#include "frame/log.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "frame/fatal.h"
-#include "frame/log.h"
-#include "frame/ybwc_manager.h"
+#include "base/fatal.h"
+#include "base/log.h"
+#include "base/ybwc_manager.h"
 
 namespace {
 

@@ -2,21 +2,23 @@
 
 #include <cstdio>
 
+#include "base/fatal.h"
+#include "base/log.h"
+#include "base/option.h"
+#include "base/protocol_flags.h"
+#include "base/random.h"
+#include "base/timer.h"
+#include "base/ybwc_manager.h"
 #include "cluster/membership.h"
 #include "cluster/mpi_wrapper.h"
 #include "frame/auto_tester.h"
 #include "frame/command_line.h"
 #include "frame/engine_tables.h"
-#include "frame/log.h"
-#include "frame/random.h"
-#include "frame/timer.h"
-#include "frame/ybwc_manager.h"
+#include "frame/manager_init.h"
 #include "platform/clock.h"
 #include "search/driver.h"
 #include "uci/engine_init.h"
 #include "uci/loop.h"
-#include "uci/option.h"
-#include "uci/protocol_flags.h"
 
 namespace {
 
@@ -77,6 +79,10 @@ bool refuse_multi_process_job() {
   return true;
 }
 
+bool tester_active() { return YBWCManager_GetInstance()->pAutoTester->bActive != 0; }
+const char* tester_next_line() { return AutoTester_GetNextUCIString(YBWCManager_GetInstance()->pAutoTester); }
+void tester_deactivate() { YBWCManager_GetInstance()->pAutoTester->bActive = 0; }
+
 }  // namespace
 
 void finalize_environment(const char* reason) {
@@ -119,6 +125,8 @@ void main_loop() {
 }
 
 int node_main(int argc, char** argv) {
+  set_shutdown_handler(finalize_environment);
+  loop_set_command_script(CommandScript{tester_active, tester_next_line, tester_deactivate});
   option_reset_all();
 
   const int32_t mpi_code = MPIWrapper_Init(&argc, &argv);

@@ -2,11 +2,12 @@
 // ranks and release of the tables.
 #include <cinttypes>
 
+#include "base/log.h"
+#include "base/return_position.h"
+#include "base/ybwc_manager.h"
 #include "cluster/membership.h"
 #include "frame/engine_tables.h"
-#include "frame/log.h"
-#include "frame/ybwc_manager.h"
-#include "search/return_position.h"
+#include "frame/manager_init.h"
 
 namespace {
 

@@ -5,6 +5,10 @@
 #include <cstring>
 #include <ctime>
 
+#include "base/log.h"
+#include "base/option.h"
+#include "base/protocol_flags.h"
+#include "base/ybwc_manager.h"
 #include "chess/book.h"
 #include "chess/history.h"
 #include "chess/killer.h"
@@ -12,8 +16,6 @@
 #include "chess/trans.h"
 #include "chess/value.h"
 #include "cluster/membership.h"
-#include "frame/log.h"
-#include "frame/ybwc_manager.h"
 #include "platform/clock.h"
 #include "search/root_search.h"
 #include "search/search_parameters.h"
@@ -22,8 +24,6 @@
 #include "search/time_control.h"
 #include "search/uci_output.h"
 #include "uci/loop.h"
-#include "uci/option.h"
-#include "uci/protocol_flags.h"
 #include "uci/uci_send.h"
 
 namespace {

@@ -3,6 +3,7 @@
 // with history skipping, futility pruning and late-move reduction.
 #include <algorithm>
 
+#include "base/log.h"
 #include "chess/draw.h"
 #include "chess/egbb.h"
 #include "chess/eval.h"
@@ -10,7 +11,6 @@
 #include "chess/legality.h"
 #include "chess/piece.h"
 #include "chess/trans.h"
-#include "frame/log.h"
 #include "search/node.h"
 #include "search/search_parameters.h"
 

@@ -1,7 +1,7 @@
+#include "base/ybwc_manager.h"
 #include "chess/legality.h"
 #include "chess/piece.h"
 #include "chess/see.h"
-#include "frame/ybwc_manager.h"
 #include "search/node.h"
 
 void node_account(int height) {

@@ -1,10 +1,10 @@
 // The quiescence node: stand pat, captures (and quiet checks near the
 // horizon), evasions in check, delta pruning in null-window nodes.
+#include "base/log.h"
 #include "chess/draw.h"
 #include "chess/eval.h"
 #include "chess/legality.h"
 #include "chess/piece.h"
-#include "frame/log.h"
 #include "search/node.h"
 #include "search/search_parameters.h"
 

@@ -3,13 +3,13 @@
 // multipv line and re-searches a move that falls outside the window.
 #include "search/root_search.h"
 
+#include "base/log.h"
+#include "base/ybwc_manager.h"
 #include "chess/history.h"
 #include "chess/killer.h"
 #include "chess/legality.h"
 #include "chess/piece.h"
 #include "chess/trans.h"
-#include "frame/log.h"
-#include "frame/ybwc_manager.h"
 #include "search/node.h"
 #include "search/root_move.h"
 #include "search/search_parameters.h"

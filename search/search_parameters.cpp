@@ -2,9 +2,9 @@
 
 #include <strings.h>
 
+#include "base/option.h"
+#include "base/ybwc_manager.h"
 #include "chess/trans.h"
-#include "frame/ybwc_manager.h"
-#include "uci/option.h"
 
 search_parameters_t SearchParameters[1];
 

@@ -1,6 +1,6 @@
 #include "search/search_records.h"
 
-#include "frame/ybwc_manager.h"
+#include "base/ybwc_manager.h"
 
 search_info_t SearchInfo[1];
 search_limits_t SearchLimits[1];

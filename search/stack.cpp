@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/fatal.h"
+#include "base/log.h"
+#include "base/ybwc_manager.h"
 #include "cluster/membership.h"
-#include "frame/fatal.h"
-#include "frame/log.h"
-#include "frame/ybwc_manager.h"
 #include "search/node.h"
 #include "search/search_parameters.h"
 

@@ -8,12 +8,12 @@
 // and take their results while it is suspended.
 #include <cstdint>
 
+#include "base/return_position.h"
 #include "chess/attack.h"
 #include "chess/board.h"
 #include "chess/make.h"
 #include "chess/movegen.h"
 #include "chess/sort.h"
-#include "search/return_position.h"
 #include "search/search_records.h"
 
 constexpr int StackCapacity = 256;

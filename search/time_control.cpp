@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "frame/fatal.h"
-#include "uci/option.h"
+#include "base/fatal.h"
+#include "base/option.h"
 
 namespace {
 

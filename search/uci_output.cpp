@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/ybwc_manager.h"
 #include "chess/trans.h"
 #include "chess/value.h"
-#include "frame/ybwc_manager.h"
 #include "platform/clock.h"
 #include "search/driver.h"
 #include "uci/uci_send.h"

@@ -7,16 +7,17 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/configuration.h"
+#include "base/option.h"
+#include "base/ybwc_manager.h"
 #include "cluster/mpi_wrapper.h"
 #include "frame/auto_tester.h"
-#include "frame/configuration.h"
 #include "frame/lifecycle.h"
-#include "frame/ybwc_manager.h"
+#include "frame/manager_init.h"
 #include "platform/clock.h"
 #include "search/driver.h"
 #include "search/search_records.h"
 #include "uci/engine_init.h"
-#include "uci/option.h"
 
 namespace {
 constexpr int kDefaultDepth = 10;

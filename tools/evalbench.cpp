@@ -11,6 +11,7 @@
 #include <random>
 #include <vector>
 
+#include "base/option.h"
 #include "chess/board.h"
 #include "chess/eval.h"
 #include "chess/make.h"
@@ -18,7 +19,6 @@
 #include "chess/movegen.h"
 #include "chess/pawn.h"
 #include "chess/value.h"
-#include "uci/option.h"
 
 namespace {
 

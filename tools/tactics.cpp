@@ -13,18 +13,19 @@
 #include <string>
 #include <vector>
 
+#include "base/configuration.h"
+#include "base/option.h"
+#include "base/ybwc_manager.h"
 #include "chess/board.h"
 #include "chess/movegen.h"
 #include "chess/piece.h"
 #include "chess/square.h"
 #include "cluster/mpi_wrapper.h"
-#include "frame/configuration.h"
 #include "frame/lifecycle.h"
-#include "frame/ybwc_manager.h"
+#include "frame/manager_init.h"
 #include "search/driver.h"
 #include "search/search_records.h"
 #include "uci/engine_init.h"
-#include "uci/option.h"
 
 namespace {
 

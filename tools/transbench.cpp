@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/option.h"
 #include "chess/trans.h"
-#include "uci/option.h"
 
 namespace {
 

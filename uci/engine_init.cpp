@@ -2,6 +2,10 @@
 
 #include <cstdio>
 
+#include "base/log.h"
+#include "base/option.h"
+#include "base/protocol_flags.h"
+#include "base/ybwc_manager.h"
 #include "chess/book.h"
 #include "chess/egbb.h"
 #include "chess/eval.h"
@@ -9,10 +13,6 @@
 #include "chess/material.h"
 #include "chess/pawn.h"
 #include "chess/trans.h"
-#include "frame/log.h"
-#include "frame/ybwc_manager.h"
-#include "uci/option.h"
-#include "uci/protocol_flags.h"
 
 namespace {
 // Closes the book and opens it again from "BookFile" when "OwnBook" is on.

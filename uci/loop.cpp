@@ -6,18 +6,17 @@
 #include <cstring>
 #include <string>
 
+#include "base/fatal.h"
+#include "base/log.h"
+#include "base/option.h"
+#include "base/protocol_flags.h"
+#include "base/ybwc_manager.h"
 #include "cluster/membership.h"
-#include "frame/auto_tester.h"
-#include "frame/fatal.h"
-#include "frame/lifecycle.h"
-#include "frame/log.h"
-#include "frame/ybwc_manager.h"
 #include "platform/stdin_reader.h"
 #include "search/driver.h"
 #include "uci/engine_init.h"
-#include "uci/option.h"
+#include "uci/option_list.h"
 #include "uci/position.h"
-#include "uci/protocol_flags.h"
 #include "uci/setoption.h"
 #include "uci/uci_send.h"
 
@@ -26,6 +25,10 @@ namespace {
 constexpr std::size_t kLineBufferSize = 65536;
 
 bool starts_with(const char* line, const char* prefix) { return std::strncmp(line, prefix, std::strlen(prefix)) == 0; }
+
+CommandScript Script{};
+
+bool script_active() { return Script.is_active != nullptr && Script.is_active(); }
 
 bool search_busy() { return SearchRunning || Delay; }
 
@@ -49,7 +52,7 @@ void command_position(YBWCManager* manager, char* line) {
 }
 
 void command_stop(YBWCManager* manager) {
-  manager->pAutoTester->bActive = 0;
+  if (Script.deactivate != nullptr) Script.deactivate();
   if (SearchRunning) {
     search_set_stop_request();
     SearchUnbounded = false;
@@ -105,6 +108,8 @@ bool my_file_read_line(char* buffer, std::size_t size) {
   return true;
 }
 
+void loop_set_command_script(const CommandScript& script) { Script = script; }
+
 bool stdin_has_input() { return platform_stdin_has_input(); }
 
 void execute_command(char* line) {
@@ -125,8 +130,7 @@ void execute_command(char* line) {
   } else if (starts_with(line, "position ")) {
     command_position(manager, line);
   } else if (std::strcmp(line, "quit") == 0) {
-    finalize_environment("finalizing environment via \"quit\"\n");
-    std::exit(0);
+    shutdown_and_exit("finalizing environment via \"quit\"\n", 0);
   } else if (starts_with(line, "setoption ")) {
     if (search_busy()) return;
     init_engine_once();
@@ -144,12 +148,11 @@ void execute_command(char* line) {
 void loop_step() {
   static char line[kLineBufferSize];
   YBWCManager* manager = YBWCManager_GetInstance();
-  if (manager->pAutoTester->bActive && !manager->bInCommandPoll) {
-    const char* next = AutoTester_GetNextUCIString(manager->pAutoTester);
+  if (script_active() && !manager->bInCommandPoll) {
+    const char* next = Script.next_line();
     std::snprintf(line, sizeof line, "%s", next != nullptr ? next : "quit");
   } else if (!my_file_read_line(line, sizeof line)) {
-    finalize_environment("finalizing environment via !my_file_read_line(...\n");
-    std::exit(0);
+    shutdown_and_exit("finalizing environment via !my_file_read_line(...\n", 0);
   }
   execute_command(line);
 }

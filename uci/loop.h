@@ -2,6 +2,15 @@
 // The root master's UCI command loop and the reading of standard input.
 #include <cstddef>
 
+// A source of command lines that stands in for standard input while it is
+// active (the automatic tester); the process entry installs it.
+struct CommandScript {
+  bool (*is_active)();
+  const char* (*next_line)();  // null once the script has run out: the loop then quits
+  void (*deactivate)();        // "stop" ends the script for good
+};
+void loop_set_command_script(const CommandScript& script);
+
 // Reads one command line (or takes the automatic tester's next one) and executes it.
 void loop_step();
 // Executes one command line as the loop would.

@@ -2,12 +2,12 @@
 
 #include <cstring>
 
+#include "base/log.h"
+#include "base/ybwc_manager.h"
 #include "chess/board.h"
 #include "chess/legality.h"
 #include "chess/make.h"
 #include "chess/move.h"
-#include "frame/log.h"
-#include "frame/ybwc_manager.h"
 #include "search/driver.h"
 
 namespace {

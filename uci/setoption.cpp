@@ -5,13 +5,13 @@
 #include <cstring>
 #include <string>
 
+#include "base/configuration.h"
+#include "base/log.h"
+#include "base/option.h"
+#include "base/protocol_flags.h"
+#include "base/ybwc_manager.h"
 #include "cluster/membership.h"
-#include "frame/configuration.h"
-#include "frame/log.h"
-#include "frame/ybwc_manager.h"
 #include "uci/engine_init.h"
-#include "uci/option.h"
-#include "uci/protocol_flags.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "frame/ybwc_manager.h"
+#include "base/ybwc_manager.h"
 
 void uci_send(const char* format, ...) {
   if (!YBWCManager_GetInstance()->bRootMaster) return;

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "base/option.h"
+#include "base/random.h"
 #include "chess/make.h"
 #include "chess_test_util.h"
-#include "frame/random.h"
 #include "uci/engine_init.h"
-#include "uci/option.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <climits>
 #include <string>
 
+#include "base/option.h"
 #include "chess/trans.h"
-#include "platform/library.h"
 #include "chess_test_util.h"
+#include "platform/library.h"
 #include "uci/engine_init.h"
-#include "uci/option.h"
 
 namespace {
 

@@ -2,12 +2,12 @@
 // Helpers for the evaluation tests: default weights, and colour-flipped boards.
 #include <memory>
 
+#include "base/option.h"
 #include "chess/board.h"
 #include "chess/eval.h"
 #include "chess/material.h"
 #include "chess/pawn.h"
 #include "chess_test_util.h"
-#include "uci/option.h"
 
 // Default options, fixed tables and fresh caches. The piece-square table must
 // be in place before boards are set up, since boards keep its sums.

@@ -4,10 +4,10 @@
 
 #include <vector>
 
+#include "base/ybwc_manager.h"
 #include "chess/killer.h"
 #include "chess_test_util.h"
 #include "history_test_util.h"
-#include "frame/ybwc_manager.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/option.h"
+#include "base/ybwc_manager.h"
 #include "chess/value.h"
-#include "frame/ybwc_manager.h"
-#include "uci/option.h"
 
 namespace {
 

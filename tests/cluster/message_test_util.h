@@ -7,10 +7,10 @@
 
 #include <cstring>
 
+#include "base/configuration.h"
+#include "base/ybwc_manager.h"
 #include "cluster/message_types.h"
 #include "mpi_test_util.h"
-#include "frame/configuration.h"
-#include "frame/ybwc_manager.h"
 
 class MessageTest : public ::testing::Test {
  protected:

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "../chess/history_test_util.h"
+#include "base/option.h"
 #include "chess/trans.h"
 #include "cluster/processor_handler.h"
 #include "message_test_util.h"
-#include "uci/option.h"
 
 namespace {
 

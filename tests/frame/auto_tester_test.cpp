@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/ybwc_manager.h"
 #include "frame/command_line.h"
-#include "frame/ybwc_manager.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/ybwc_manager.h"
+#include "base/ybwc_manager.h"
 
 namespace {
 

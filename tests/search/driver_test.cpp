@@ -6,11 +6,11 @@
 
 #include <string>
 
-#include "frame/ybwc_manager.h"
+#include "base/option.h"
+#include "base/ybwc_manager.h"
 #include "search/search_records.h"
 #include "search/time_control.h"
 #include "search/uci_output.h"
-#include "uci/option.h"
 
 namespace {
 

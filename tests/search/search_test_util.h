@@ -1,13 +1,13 @@
 #pragma once
 // Runs whole searches the way "go" does, on a process of its own.
+#include "base/configuration.h"
+#include "base/option.h"
+#include "base/ybwc_manager.h"
 #include "chess/board.h"
 #include "chess/trans.h"
-#include "frame/configuration.h"
-#include "frame/ybwc_manager.h"
 #include "search/driver.h"
 #include "search/search_records.h"
 #include "uci/engine_init.h"
-#include "uci/option.h"
 
 // Options at their defaults, configuration read from them, chess tables built.
 inline void search_test_setup() {

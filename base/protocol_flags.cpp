@@ -1,4 +1,4 @@
-#include "uci/protocol_flags.h"
+#include "base/protocol_flags.h"
 
 bool EngineReady = false;
 bool SearchRunning = false;

@@ -1,4 +1,4 @@
-#include "frame/fatal.h"
+#include "base/fatal.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -6,15 +6,22 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "frame/lifecycle.h"
-#include "frame/log.h"
-#include "frame/ybwc_manager.h"
+#include "base/log.h"
+#include "base/ybwc_manager.h"
 
 namespace {
 // Process-wide as well as in the manager: the shutdown replaces the manager
 // by a fresh one, which must not let a second fatal error start over.
 bool FatalInProgress = false;
+ShutdownHandler InstalledShutdown = nullptr;
 }  // namespace
+
+void set_shutdown_handler(ShutdownHandler handler) { InstalledShutdown = handler; }
+
+void shutdown_and_exit(const char* reason, int exit_code) {
+  if (InstalledShutdown != nullptr) InstalledShutdown(reason);
+  std::exit(exit_code);
+}
 
 void my_fatal(const char* format, ...) {
   YBWCManager* manager = YBWCManager_GetInstance();
@@ -31,8 +38,7 @@ void my_fatal(const char* format, ...) {
   std::fflush(stderr);
   YBWCManager_Log(manager, "%s", message);
 
-  finalize_environment("finalizing environment via my_fatal(...\n");
-  std::exit(1);
+  shutdown_and_exit("finalizing environment via my_fatal(...\n", 1);
 }
 
 void* my_malloc(std::size_t size) {

@@ -1,4 +1,4 @@
-#include "frame/random.h"
+#include "base/random.h"
 
 namespace {
 uint32_t State = 1;

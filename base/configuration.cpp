@@ -1,10 +1,10 @@
-#include "frame/configuration.h"
+#include "base/configuration.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "frame/log.h"
-#include "uci/option.h"
+#include "base/log.h"
+#include "base/option.h"
 
 namespace {
 

@@ -1,33 +1,22 @@
-#include "frame/ybwc_manager.h"
+// Start-up and destruction of the process's manager: its identity in the
+// job, the records it owns and the logon of the other ranks.
+#include "frame/manager_init.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "base/fatal.h"
+#include "base/log.h"
+#include "base/timer.h"
+#include "base/ybwc_manager.h"
 #include "cluster/membership.h"
 #include "cluster/mpi_wrapper.h"
 #include "cluster/processor_handler.h"
 #include "frame/auto_tester.h"
 #include "frame/command_line.h"
-#include "frame/fatal.h"
-#include "frame/log.h"
-#include "frame/timer.h"
-#include "search/return_position.h"
-
-YBWCManager* g_pYBWCManagerInstance = nullptr;
 
 namespace {
-
-LogSettings* LogSettingsInstance = nullptr;
-
-void build_return_position_tables(YBWCManager* manager) {
-  for (auto& index : manager->nReturnPositionValueToIndex) index = -1;
-  for (auto& value : manager->nReturnPositionIndexToValue) value = 0;
-  for (std::size_t i = 0; i < kReturnPositions.size(); ++i) {
-    manager->nReturnPositionValueToIndex[kReturnPositions[i].value] = static_cast<int16_t>(i);
-    manager->nReturnPositionIndexToValue[i] = static_cast<int16_t>(kReturnPositions[i].value);
-  }
-}
 
 // Steps 2 to 7 of the start-up, which log their failures without a level
 // check under the restored log settings.
@@ -81,28 +70,9 @@ int32_t init_identity(YBWCManager* manager) {
 
 }  // namespace
 
-YBWCManager* YBWCManager_Construct() {
-  auto* manager = static_cast<YBWCManager*>(my_malloc(sizeof(YBWCManager)));
-  std::memset(manager, 0, sizeof *manager);
-  manager->nState = NODE_STATE_INITIAL;
-  manager->nRank = -1;
-  manager->nSize = -1;
-  manager->pConfiguration = static_cast<PellamConfiguration*>(my_malloc(sizeof(PellamConfiguration)));
-  PellamConfiguration_Construct(manager->pConfiguration);
-  manager->pAutoTester = AutoTester_Construct();
-  manager->pRootPollTimer = Timer_Create(2);
-  manager->pNonRootPollTimer = Timer_Create(1);
-  build_return_position_tables(manager);
-  return manager;
-}
-
-YBWCManager* YBWCManager_GetInstance() {
-  if (g_pYBWCManagerInstance == nullptr) g_pYBWCManagerInstance = YBWCManager_Construct();
-  return g_pYBWCManagerInstance;
-}
-
 int32_t YBWCManager_Init(YBWCManager* manager, int* pArgc, char*** pArgv) {
   manager->pArgc = pArgc;
+  if (manager->pAutoTester == nullptr) manager->pAutoTester = AutoTester_Construct();
   manager->pArgv = pArgv;
   YBWCManager_RestoreLogSettings(manager);
 
@@ -171,35 +141,3 @@ void YBWCManager_Destruct(YBWCManager* manager) {
   std::free(manager);
 }
 
-LogSettings* LogSettings_GetInstance() {
-  if (LogSettingsInstance == nullptr) {
-    LogSettingsInstance = static_cast<LogSettings*>(my_malloc(sizeof(LogSettings)));
-    *LogSettingsInstance = LogSettings{-1, 1, 1, 1};
-  }
-  return LogSettingsInstance;
-}
-
-void LogSettings_Release() {
-  std::free(LogSettingsInstance);
-  LogSettingsInstance = nullptr;
-}
-
-void YBWCManager_SaveLogSettings(YBWCManager* manager) {
-  LogSettings* settings = LogSettings_GetInstance();
-  settings->nRank = manager->nRank;
-  settings->bLogToCommonFile = manager->pConfiguration->bLogToCommonFile;
-  settings->bLogToFile = manager->pConfiguration->bLogToFile;
-  settings->bLogToStdout = manager->pConfiguration->bLogToStdout;
-}
-
-void YBWCManager_RestoreLogSettings(YBWCManager* manager) {
-  const LogSettings* settings = LogSettings_GetInstance();
-  manager->nRank = settings->nRank;
-  manager->pConfiguration->bLogToCommonFile = settings->bLogToCommonFile;
-  manager->pConfiguration->bLogToFile = settings->bLogToFile;
-  manager->pConfiguration->bLogToStdout = settings->bLogToStdout;
-}
-
-int32_t YBWCManager_Rank() { return YBWCManager_GetInstance()->nRank; }
-
-bool YBWCManager_IsRootMaster() { return YBWCManager_GetInstance()->bRootMaster != 0; }

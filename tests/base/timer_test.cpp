@@ -1,8 +1,8 @@
-#include "frame/timer.h"
+#include "base/timer.h"
 
 #include <gtest/gtest.h>
 
-#include "frame/random.h"
+#include "base/random.h"
 
 namespace {
 

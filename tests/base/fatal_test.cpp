@@ -1,4 +1,4 @@
-#include "frame/fatal.h"
+#include "base/fatal.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // state, the records it owns, and the statistics printed at the end.
 #include <cstdint>
 
-#include "frame/configuration.h"
+#include "base/configuration.h"
 
 struct ProcessorHandler;
 struct CommandLine;
@@ -86,10 +86,9 @@ extern YBWCManager* g_pYBWCManagerInstance;
 
 // The process's manager; constructs a default one whenever none exists.
 YBWCManager* YBWCManager_GetInstance();
+// A default record: configuration, poll timers and the return-position
+// lookup tables. Start-up (YBWCManager_Init) fills in the rest.
 YBWCManager* YBWCManager_Construct();
-int32_t YBWCManager_Init(YBWCManager* manager, int* pArgc, char*** pArgv);
-void YBWCManager_Destruct(YBWCManager* manager);
-int32_t YBWCManager_Finalize(YBWCManager* manager);
 
 // Log switches and rank kept alive across the manager's destruction.
 struct LogSettings {

@@ -1,10 +1,11 @@
-#include "uci/option.h"
+#include "base/option.h"
+#include "uci/option_list.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "frame/ybwc_manager.h"
+#include "base/ybwc_manager.h"
 
 namespace {
 

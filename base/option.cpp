@@ -1,4 +1,4 @@
-#include "uci/option.h"
+#include "base/option.h"
 
 #include <cctype>
 #include <cinttypes>
@@ -8,8 +8,7 @@
 #include <cstring>
 #include <strings.h>
 
-#include "frame/fatal.h"
-#include "uci/uci_send.h"
+#include "base/fatal.h"
 
 namespace {
 
@@ -167,17 +166,7 @@ const char* option_get(const char* name) {
   return opt->value != nullptr ? opt->value : opt->default_value;
 }
 
-void option_print_all() {
-  for (const OptionEntry* opt = Options; opt->name != nullptr; ++opt) {
-    if (!opt->declared) continue;
-    const char* value = opt->value != nullptr ? opt->value : opt->default_value;
-    if (opt->extra[0] != '\0') {
-      uci_send("option name %s type %s default %s %s", opt->name, opt->type, value, opt->extra);
-    } else {
-      uci_send("option name %s type %s default %s", opt->name, opt->type, value);
-    }
-  }
-}
+const OptionEntry* option_table() { return Options; }
 
 void option_release_all() {
   for (OptionEntry* opt = Options; opt->name != nullptr; ++opt) {

@@ -1,11 +1,11 @@
-#include "frame/log.h"
+#include "base/log.h"
 
 #include <cstdarg>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-#include "frame/ybwc_manager.h"
+#include "base/ybwc_manager.h"
 #include "platform/clock.h"
 
 namespace {

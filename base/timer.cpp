@@ -1,9 +1,9 @@
-#include "frame/timer.h"
+#include "base/timer.h"
 
 #include <cmath>
 #include <cstdlib>
 
-#include "frame/fatal.h"
+#include "base/fatal.h"
 #include "platform/clock.h"
 
 namespace {

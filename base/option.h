@@ -1,7 +1,8 @@
 #pragma once
-// The table of UCI options. Every tunable value is an option kept as text;
-// the rest of the engine reads values only through option_get and its
-// numeric and boolean readings.
+// The store of UCI option values. Every tunable value is an option kept as
+// text; the engine reads values only through option_get and its numeric and
+// boolean readings. Parsing "setoption" and listing the options is the
+// protocol layer's.
 #include <cstdint>
 
 struct OptionEntry {
@@ -17,7 +18,8 @@ void option_reset_all();
 const OptionEntry* option_lookup(const char* name);
 bool option_set_value(const char* name, const char* value);
 const char* option_get(const char* name);
-void option_print_all();
+// The rows in listing order; the row after the last has a null name.
+const OptionEntry* option_table();
 void option_release_all();
 
 // Readings of a value text: decimal integer (non-numbers read as 0) and the

@@ -1,4 +1,4 @@
-#include "frame/log.h"
+#include "base/log.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "frame/ybwc_manager.h"
+#include "base/ybwc_manager.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "frame/configuration.h"
+#include "base/configuration.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "frame/ybwc_manager.h"
-#include "uci/option.h"
+#include "base/option.h"
+#include "base/ybwc_manager.h"
 
 namespace {
 
