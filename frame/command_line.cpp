@@ -12,6 +12,7 @@
 
 #include "base/fatal.h"
 #include "base/log.h"
+#include "base/version.h"
 #include "base/ybwc_manager.h"
 
 namespace {
@@ -84,7 +85,7 @@ void print_help(const CommandLine* command_line) {
 }
 
 void print_version(const CommandLine* command_line) {
-  std::printf("'%s' 1.4 beta5c", command_line->sProgramName);
+  std::printf("'%s' %s", command_line->sProgramName, kEngineVersion);
   std::printf(", a UCI chess engine that searches on every process of an MPI job\n");
   std::printf("March 2008\n");
   std::fflush(stdout);

@@ -8,7 +8,9 @@
 #include "base/protocol_flags.h"
 #include "base/random.h"
 #include "base/timer.h"
+#include "base/version.h"
 #include "base/ybwc_manager.h"
+#include "chess/board.h"
 #include "cluster/membership.h"
 #include "cluster/mpi_wrapper.h"
 #include "frame/auto_tester.h"
@@ -21,8 +23,6 @@
 #include "uci/loop.h"
 
 namespace {
-
-constexpr const char* kStartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
 // From MPI finalisation on: the part of the shutdown that also follows a
 // failed MPI start-up.
@@ -53,14 +53,14 @@ void finalize_from_mpi() {
 
 void write_banner(YBWCManager* manager) {
   if (manager->bRootMaster) {
-    std::fputs("Quorrel 1.4 beta5c by the Quorrel developers\n", stdout);
+    std::fprintf(stdout, "%s %s by %s\n", kEngineName, kEngineVersion, kEngineAuthors);
     std::fflush(stdout);
     YBWCManager_SaveLogSettings(manager);
     manager->pConfiguration->bLogToStdout = 0;
-    YBWCManager_Log(manager, "Quorrel (root master) 1.4 beta5c by the Quorrel developers\n");
+    YBWCManager_Log(manager, "%s (root master) %s by %s\n", kEngineName, kEngineVersion, kEngineAuthors);
     YBWCManager_RestoreLogSettings(manager);
   } else {
-    YBWCManager_Log(manager, "Quorrel (non root master) 1.4 beta5c by the Quorrel developers\n");
+    YBWCManager_Log(manager, "%s (non root master) %s by %s\n", kEngineName, kEngineVersion, kEngineAuthors);
   }
 }
 
@@ -99,7 +99,7 @@ void main_loop() {
   SearchUnbounded = false;
   Delay = false;
   search_clear();
-  search_set_input_fen(kStartFen);
+  search_set_input_fen(START_FEN);
 
   YBWCManager* manager = YBWCManager_GetInstance();
   manager->nState = NODE_STATE_IDLE;

@@ -10,6 +10,7 @@
 #include "base/log.h"
 #include "base/option.h"
 #include "base/protocol_flags.h"
+#include "base/version.h"
 #include "base/ybwc_manager.h"
 #include "cluster/membership.h"
 #include "platform/stdin_reader.h"
@@ -74,8 +75,8 @@ void command_ponderhit() {
 }
 
 void command_uci(YBWCManager* manager) {
-  uci_send("id name Quorrel 1.4 beta5c");
-  uci_send("id author the Quorrel developers");
+  uci_send("id name %s %s", kEngineName, kEngineVersion);
+  uci_send("id author %s", kEngineAuthors);
   option_print_all();
   uci_send("uciok");
   log_hook_failure("YBWCManager_HookNewGame", YBWCManager_HookNewGame(manager));
