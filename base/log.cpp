@@ -57,6 +57,11 @@ void YBWCManager_Log(YBWCManager* manager, const char* format, ...) {
   }
 }
 
+void log_console_warning(const char* text) {
+  std::fputs(text, stdout);
+  std::fflush(stdout);
+}
+
 bool log_level_enabled(int level) {
   return YBWCManager_GetInstance()->pConfiguration->nPellamDebugLevel >= level;
 }

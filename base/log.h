@@ -11,6 +11,10 @@ void YBWCManager_Log(YBWCManager* manager, const char* format, ...) __attribute_
 // Appends text verbatim to "./Error/SLog_<nnnn>.txt" (9999 is the common file).
 void mefprint(int file_number, const char* text);
 
+// Writes a warning verbatim to standard output and flushes: the few warnings
+// shown outside the log, such as a position with ten or more white bishops.
+void log_console_warning(const char* text);
+
 // True when the process's configured debug level reaches `level`. Callers test
 // this before formatting a line so that disabled lines cost nothing.
 bool log_level_enabled(int level);

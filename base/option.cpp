@@ -202,6 +202,11 @@ int option_get_int_clamped(const char* name) {
   return value;
 }
 
+int option_get_hash_megabytes() {
+  const int megabytes = option_get_int("Hash");
+  return megabytes >= 4 ? option_get_int_clamped("Hash") : megabytes;
+}
+
 int percent_to_weight(int percent) {
   // Out-of-range percentages are used as given, up to 100 times the largest
   // declared weight, so that the product below and the evaluation terms it

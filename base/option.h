@@ -33,6 +33,11 @@ bool option_get_bool(const char* name);
 // whose data cannot hold a value outside the range (table sizes, MultiPV).
 int option_get_int_clamped(const char* name);
 
+// "Hash" in megabytes for sizing the table: limited to the option's range,
+// except that a value below 4 is passed on as it is (the table then takes
+// its default size).
+int option_get_hash_megabytes();
+
 // Percent option converted to an 8.8 fixed-point weight: (p * 256 + 50) / 100.
 int option_get_weight(const char* name);
 int percent_to_weight(int percent);

@@ -2,6 +2,23 @@
 # Runs quorrel-bench five times; prints the node count (must be the same every
 # run) and the median speed.
 #   bench/bench.sh [build dir] [depth]
+# With --check, runs it once at the depth of bench/reference-nodes.txt and
+# fails unless the node count is the one recorded there.
+#   bench/bench.sh --check [build dir]
+if [ "$1" = "--check" ]; then
+  build=${2:-build}
+  reference="$(dirname "$0")/reference-nodes.txt"
+  depth=$(awk '$1 == "depth" {print $2}' "$reference")
+  expected=$(awk '$1 == "nodes" {print $2}' "$reference")
+  nodes=$("$build/quorrel-bench" "$depth" 2>/dev/null | awk '/ nodes$/ {print $1}')
+  if [ -n "$expected" ] && [ "$nodes" = "$expected" ]; then
+    echo "bench: $nodes nodes at depth $depth, as recorded"
+    exit 0
+  fi
+  echo "bench: ${nodes:-no} nodes at depth $depth, but $reference records ${expected:-none}"
+  exit 1
+fi
+
 build=${1:-build}
 depth=${2:-10}
 runs=5

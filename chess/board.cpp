@@ -1,9 +1,9 @@
 #include "chess/board.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "base/fatal.h"
+#include "base/log.h"
 #include "chess/attack.h"
 #include "chess/keys.h"
 #include "chess/pst.h"
@@ -171,7 +171,7 @@ void board_init_list(board_state_t& board) {
       position_illegal(board);
       return;
     }
-    if (board.piece_tally[INDEX_WHITE_BISHOP] >= 10) std::printf("illegal position!\n");
+    if (board.piece_tally[INDEX_WHITE_BISHOP] >= 10) log_console_warning("illegal position!\n");
     board.piece_list[colour][count] = 0;
     board.piece_count[colour] = count;
 

@@ -2,7 +2,6 @@
 
 #include <array>
 
-#include "base/option.h"
 #include "chess/attack.h"
 #include "chess/draw.h"
 #include "chess/material.h"
@@ -360,20 +359,9 @@ void eval_init() {
   build_king_zone_deltas();
 }
 
-void eval_parameter() {
-  eval_parameters.weight_piece_activity = option_get_weight("Piece Activity");
-  eval_parameters.weight_king_safety = option_get_weight("King Safety");
-  eval_parameters.weight_passed_pawns = option_get_weight("Passed Pawns");
-  eval_parameters.lazy_eval = option_get_bool("Vessa Lazy Eval");
-  eval_parameters.lazy_margin = option_get_int("Vessa Lazy Eval Margin");
-  eval_parameters.king_safety_margin = option_get_int("Vessa King Safety Margin");
-  eval_parameters.king_safety_shortcut = option_get_bool("Vessa King Safety");
-}
+void eval_parameter(const eval_parameters_t& parameters) { eval_parameters = parameters; }
 
-void pst_init() {
-  const int w_pawn = option_get_weight("Pawn Structure");
-  const int w_square = option_get_weight("Piece Square Activity");
-  const int w_king = option_get_weight("King Safety");
+void pst_init(int w_pawn, int w_square, int w_king) {
   for (int s = 0; s < 64; ++s) {
     const int f = s & 7, r = s >> 3;
     int op[6] = {}, eg[6] = {};  // pawn, knight, bishop, rook, queen, king
@@ -404,11 +392,11 @@ void pst_init() {
   }
 }
 
-void eval_configure() {
-  pawn_parameter();
-  material_parameter();
-  pst_init();
-  eval_parameter();
+void eval_configure(const eval_settings_t& settings) {
+  pawn_parameter(settings.weight_pawn_structure);
+  material_parameter(settings.weight_material, settings.exchange_bonus);
+  pst_init(settings.weight_pawn_structure, settings.weight_piece_square, settings.parameters.weight_king_safety);
+  eval_parameter(settings.parameters);
 }
 
 int eval_position(const board_state_t& board, int alpha, int beta) {

@@ -1,7 +1,8 @@
 #pragma once
 // Static evaluation: a tapered sum of material, piece-square values, patterns,
 // piece activity, king safety and passed pawns, mixed by the game phase and
-// scaled by the draw multipliers. Weights come from the options as 8.8 values.
+// scaled by the draw multipliers. Weights are 8.8 values (256 = 100 %) handed
+// in by the caller.
 #include "chess/board.h"
 
 struct eval_parameters_t {
@@ -15,15 +16,24 @@ struct eval_parameters_t {
 };
 extern eval_parameters_t eval_parameters;
 
+// Every setting of the evaluation, its caches and its piece-square table.
+struct eval_settings_t {
+  int weight_material;        // material values and bonuses of the material record
+  int weight_pawn_structure;  // the pawn record and the pawn piece-square table
+  int weight_piece_square;    // piece-square tables of the pieces, king's endgame part
+  int exchange_bonus;         // centipawns
+  eval_parameters_t parameters;  // weight_king_safety also drives the king's opening part
+};
+
 // Builds the fixed tables (king-zone deltas, mobility credits).
 void eval_init();
-// Reads the evaluation's own options into eval_parameters.
-void eval_parameter();
-// Rebuilds pst_table from "Piece Square Activity", "King Safety" and "Pawn Structure".
-void pst_init();
-// Every option-dependent evaluation parameter: pawn, material, piece-square
-// tables and the evaluation's own, in that order.
-void eval_configure();
+// Takes the evaluation's own parameters.
+void eval_parameter(const eval_parameters_t& parameters);
+// Rebuilds pst_table from the three weights.
+void pst_init(int weight_pawn_structure, int weight_piece_square, int weight_king_safety);
+// Every evaluation setting: pawn, material, piece-square tables and the
+// evaluation's own, in that order.
+void eval_configure(const eval_settings_t& settings);
 
 // Value in centipawns from the side to move's view, within -29744..29744
 // except for the lazy return, which comes back as soon as the cheap value is

@@ -4,7 +4,6 @@
 
 #include "base/fatal.h"
 #include "base/log.h"
-#include "base/ybwc_manager.h"
 #include "chess/killer.h"
 #include "chess/legality.h"
 
@@ -20,6 +19,8 @@ const history_memory_t* g_provider = &HistoryPrivateMemory;
 // provider was switched after allocation.
 history_memory_t g_block_memory = {nullptr, nullptr, false};
 history_sharing_t g_sharing = {};
+int32_t g_owner_rank = -1;
+bool g_owner_root_master = false;
 bool g_reset_pending = true;
 int g_reset_count = 0;
 
@@ -29,7 +30,7 @@ class block_access {
  public:
   explicit block_access(bool write) {
     if (g_sharing.lock != nullptr) g_sharing.lock();
-    if (write && g_block_memory.bShared) gpHistory->nRank = YBWCManager_Rank();
+    if (write && g_block_memory.bShared) gpHistory->nRank = g_owner_rank;
   }
   ~block_access() {
     if (g_sharing.unlock != nullptr) g_sharing.unlock();
@@ -75,6 +76,11 @@ void hist_tot_update(int move, const board_state_t& board, bool hit) {
 }  // namespace
 
 const history_memory_t HistoryPrivateMemory = {private_acquire, private_release, false};
+
+void history_set_owner(int32_t nRank, bool bRootMaster) {
+  g_owner_rank = nRank;
+  g_owner_root_master = bRootMaster;
+}
 
 void history_set_memory(const history_memory_t* provider) {
   g_provider = provider != nullptr ? provider : &HistoryPrivateMemory;
@@ -168,7 +174,7 @@ void history_block_reset() {
 
 void history_reset() {
   killer_clear();
-  if (YBWCManager_IsRootMaster() || g_reset_pending) history_block_reset();
+  if (g_owner_root_master || g_reset_pending) history_block_reset();
 }
 
 int history_reset_count() { return g_reset_count; }

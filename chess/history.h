@@ -54,6 +54,10 @@ extern history_block_t* gpHistory;
 
 extern const history_memory_t HistoryPrivateMemory;
 
+// The process using the tables: its rank is stamped into a shared block's
+// header on every write, and the clearing step resets the block every time
+// on the root master. Until told otherwise: rank -1, not the root master.
+void history_set_owner(int32_t nRank, bool bRootMaster);
 // Selects the memory used by the next history_alloc; nullptr selects private memory.
 void history_set_memory(const history_memory_t* provider);
 // Installs the sharing hooks; nullptr removes them all.

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "base/fatal.h"
-#include "base/option.h"
 
 namespace {
 
@@ -101,12 +100,14 @@ uint8_t side_flags_of(const side_count_t& me, const side_count_t& opp) {
 
 }  // namespace
 
-void material_parameter() {
-  material_weight = option_get_weight("Material");
-  exchange_bonus = option_get_int("Vessa Exchange Bonus");
+void material_parameter(int weight_material, int exchange_bonus_centipawns) {
+  material_weight = weight_material;
+  exchange_bonus = exchange_bonus_centipawns;
 }
 
-void material_init() { material_parameter(); }
+void material_init(int weight_material, int exchange_bonus_centipawns) {
+  material_parameter(weight_material, exchange_bonus_centipawns);
+}
 
 void material_alloc() {
   material_release();

@@ -60,9 +60,9 @@ struct cache_stats_t {
   uint64_t hits;
 };
 
-// Reads the "Material" weight and the "Vessa Exchange Bonus".
-void material_init();
-void material_parameter();
+// Takes the material weight (8.8) and the exchange bonus in centipawns.
+void material_init(int weight_material, int exchange_bonus);
+void material_parameter(int weight_material, int exchange_bonus);
 // Allocates (or re-allocates) the zero-filled cache; material_release frees it.
 void material_alloc();
 void material_release();

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "base/fatal.h"
-#include "base/option.h"
 #include "chess/attack.h"
 
 namespace {
@@ -69,9 +68,9 @@ const std::array<uint8_t, 256> ranks_mirrored = byte_table([](int v) {
 });
 const std::array<int16_t, 16> passer_rank_bonus = {0, 0, 0, 0, 0, 0, 0, 26, 77, 154, 256, 0, 0, 0, 0, 0};
 
-void pawn_parameter() { pawn_weight = option_get_weight("Pawn Structure"); }
+void pawn_parameter(int weight_pawn_structure) { pawn_weight = weight_pawn_structure; }
 
-void pawn_init() { pawn_parameter(); }
+void pawn_init(int weight_pawn_structure) { pawn_parameter(weight_pawn_structure); }
 
 void pawn_alloc() {
   pawn_release();

@@ -42,9 +42,9 @@ extern const std::array<uint8_t, 256> ranks_mirrored;
 extern const std::array<int16_t, 16> passer_rank_bonus;
 constexpr int rank_quad(int lo, int hi, int bonus) { return lo + ((hi - lo) * bonus + 128) / 256; }
 
-// Reads the "Pawn Structure" weight.
-void pawn_init();
-void pawn_parameter();
+// Takes the pawn-structure weight (8.8).
+void pawn_init(int weight_pawn_structure);
+void pawn_parameter(int weight_pawn_structure);
 void pawn_alloc();
 void pawn_release();
 void pawn_clear();

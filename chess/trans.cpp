@@ -6,8 +6,6 @@
 
 #include "base/fatal.h"
 #include "base/log.h"
-#include "base/option.h"
-#include "base/ybwc_manager.h"
 #include "chess/value.h"
 
 namespace {
@@ -45,7 +43,7 @@ uint8_t date_flags(int date, int bound) { return static_cast<uint8_t>((date << 4
 
 int16_t saturate16(int value) { return static_cast<int16_t>(std::clamp(value, -32767, 32767)); }
 
-void note_rank(trans_t* trans) { trans->pTransLock->nLockId = YBWCManager_Rank(); }
+void note_rank(trans_t* trans) { trans->pTransLock->nLockId = trans->nRank; }
 
 entry_t* cluster_of(const trans_t* trans, uint64_t key) {
   return trans->table + (static_cast<uint32_t>(key) & trans->index_mask);
@@ -71,13 +69,11 @@ uint64_t trans_entries_for_megabytes(int64_t megabytes) {
   return power / 32;
 }
 
-void trans_alloc(trans_t* trans) {
+void trans_alloc(trans_t* trans, int megabytes, int32_t nRank, bool bRootMaster) {
   trans_release(trans);
+  trans->nRank = nRank;
+  trans->bRootMaster = bRootMaster;
 
-  // The "Hash" option's range bounds the table; only values below 4 get the
-  // special meaning of the default size.
-  int megabytes = option_get_int("Hash");
-  if (megabytes >= 4) megabytes = option_get_int_clamped("Hash");
   uint64_t entries = trans_entries_for_megabytes(megabytes);
 
   trans_memory_t memory = *SelectedMemory;
@@ -123,7 +119,7 @@ void trans_release(trans_t* trans) {
   trans->memory_bytes = 0;
 }
 
-void trans_wipe(trans_t* trans) { trans_wipe(trans, YBWCManager_IsRootMaster()); }
+void trans_wipe(trans_t* trans) { trans_wipe(trans, trans->bRootMaster); }
 
 void trans_wipe(trans_t* trans, bool bRootMaster) {
   trans_date_set(trans, 0);

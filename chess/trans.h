@@ -66,6 +66,11 @@ struct trans_t {
   uint64_t store_hit;
   uint64_t store_collision;
   TransLock* pTransLock;
+  // The process using the table, given by trans_alloc: its rank is stamped
+  // into nLockId on every probe and store, and trans_wipe starts the root
+  // master at date 0 and every other process at date 1.
+  int32_t nRank;
+  bool bRootMaster;
   // Where the memory came from, so release returns it to the same place even
   // when the provider was switched after allocation.
   trans_memory_t memory;
@@ -81,19 +86,21 @@ extern const trans_memory_t TransPrivateMemory;
 // Selects the memory used by the next trans_alloc; nullptr selects private memory.
 void trans_set_memory(const trans_memory_t* provider);
 
-// Entries for a "Hash" value in megabytes (below 4 counts as 16): the largest
+// Entries for a table of `megabytes` (below 4 counts as 16): the largest
 // power of two of 16-byte entries that fits, computed in 64 bits.
 uint64_t trans_entries_for_megabytes(int64_t megabytes);
 // Bytes of a table of `size` entries with its lock word.
 constexpr uint64_t trans_memory_size(uint64_t size) { return size * sizeof(entry_t) + sizeof(TransLock); }
 
-// Sizes the table from option "Hash", takes its memory, logs, sets nLockId to
-// -1 and wipes it. A table already allocated is released first.
-void trans_alloc(trans_t* trans);
+// Sizes the table for `megabytes`, takes its memory, logs, sets nLockId to -1
+// and wipes it for the process of rank nRank. A table already allocated is
+// released first.
+void trans_alloc(trans_t* trans, int megabytes, int32_t nRank, bool bRootMaster);
 void trans_release(trans_t* trans);
 
 // Empties every entry and resets the date: 0 on the root master, 1 elsewhere,
-// so processes sharing entries write different dates.
+// so processes sharing entries write different dates. The first form takes
+// the role given to trans_alloc.
 void trans_wipe(trans_t* trans);
 void trans_wipe(trans_t* trans, bool bRootMaster);
 

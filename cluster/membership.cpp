@@ -1,5 +1,6 @@
 #include "cluster/membership.h"
 
+#include "base/option.h"
 #include "base/ybwc_manager.h"
 #include "chess/trans.h"
 
@@ -42,9 +43,9 @@ int32_t YBWCManager_ServiceMessages(YBWCManager*) { return 0; }
 
 int32_t YBWCManager_CheckSendRequestForWork(YBWCManager*) { return 0; }
 
-int32_t YBWCManager_ChangeHashSize(YBWCManager*) {
+int32_t YBWCManager_ChangeHashSize(YBWCManager* manager) {
   // Alone on its host, the process simply rebuilds its own table.
   trans_release(Trans);
-  trans_alloc(Trans);
+  trans_alloc(Trans, option_get_hash_megabytes(), manager->nRank, manager->bRootMaster != 0);
   return 0;
 }

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Installs the dependencies, builds, and runs the whole test suite twice:
-# a Release build, then a build under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Checks the layers, installs the dependencies, builds, and runs the whole test
+# suite twice: a Release build (followed by the check of the bench's node count),
+# then a build under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+bash scripts/check-layers.sh
 bash scripts/install-deps.sh
 
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=Release
 ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 600
+sh bench/bench.sh --check build
 
 # MPICH keeps some allocations until exit; leak reports would be about it, not us.
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=0

@@ -21,8 +21,8 @@
 #include "chess/board.h"
 #include "chess/book.h"
 #include "chess/make.h"
-#include "chess/movegen.h"
 #include "chess/piece.h"
+#include "chess/san.h"
 
 namespace {
 
@@ -42,75 +42,6 @@ struct PlayedMove {
 int usage() {
   std::fprintf(stderr, "usage: quorrel-book [--max-ply N] [--min-games N] GAMES.pgn BOOK.bin\n");
   return 2;
-}
-
-// Piece letter of SAN for a board piece code; 'P' for pawns.
-char san_letter(int code) {
-  if (piece_is_pawn(code)) return 'P';
-  if (piece_is_king(code)) return 'K';
-  switch (code & (FLAG_KNIGHT | FLAG_SLIDER)) {
-    case FLAG_QUEEN: return 'Q';
-    case FLAG_ROOK: return 'R';
-    case FLAG_BISHOP: return 'B';
-    default: return 'N';
-  }
-}
-
-// The legal move a SAN token names, or MOVE_NONE when none or several do.
-int move_from_san(const board_state_t& board, std::string san) {
-  while (!san.empty() && std::strchr("+#!?", san.back()) != nullptr) san.pop_back();
-  if (san.empty()) return MOVE_NONE;
-
-  move_list_t list;
-  list.count = 0;
-  movegen_legal(list, board);
-
-  if (san == "O-O" || san == "0-0" || san == "O-O-O" || san == "0-0-0") {
-    const int file = san.size() == 3 ? 6 : 2;
-    for (int i = 0; i < list.count; ++i)
-      if (move_is_castle(list.moves[i]) && square_file(move_to(list.moves[i])) == file) return list.moves[i];
-    return MOVE_NONE;
-  }
-
-  char piece = 'P';
-  if (std::strchr("KQRBN", san[0]) != nullptr) {
-    piece = san[0];
-    san.erase(0, 1);
-  }
-  int promotion = -1;  // promotion bits: 0 knight .. 3 queen
-  if (!san.empty() && std::isalpha(static_cast<unsigned char>(san.back()))) {
-    const char* found = std::strchr("NBRQ", std::toupper(static_cast<unsigned char>(san.back())));
-    if (found == nullptr) return MOVE_NONE;
-    promotion = static_cast<int>(found - "NBRQ");
-    san.pop_back();
-    if (!san.empty() && san.back() == '=') san.pop_back();
-  }
-  if (san.size() < 2) return MOVE_NONE;
-  const int to_file = san[san.size() - 2] - 'a';
-  const int to_rank = san[san.size() - 1] - '1';
-  if (to_file < 0 || to_file > 7 || to_rank < 0 || to_rank > 7) return MOVE_NONE;
-  int from_file = -1, from_rank = -1;
-  for (size_t i = 0; i + 2 < san.size(); ++i) {
-    const char c = san[i];
-    if (c >= 'a' && c <= 'h') from_file = c - 'a';
-    else if (c >= '1' && c <= '8') from_rank = c - '1';
-    else if (c != 'x' && c != '-' && c != ':') return MOVE_NONE;
-  }
-
-  int found_move = MOVE_NONE;
-  for (int i = 0; i < list.count; ++i) {
-    const int move = list.moves[i];
-    const int from = move_from(move);
-    if (move_to(move) != square_make(to_file, to_rank)) continue;
-    if (san_letter(board.squares[from]) != piece) continue;
-    if (from_file >= 0 && square_file(from) != from_file) continue;
-    if (from_rank >= 0 && square_rank(from) != from_rank) continue;
-    if (move_is_promotion(move) && move_promotion_bits(move) != (promotion < 0 ? 3 : promotion)) continue;
-    if (!move_is_promotion(move) && promotion >= 0) continue;
-    if (found_move != MOVE_NONE) return MOVE_NONE;  // ambiguous
-    found_move = move;
-  }
-  return found_move;
 }
 
 // Points for the mover: 2 win, 1 draw or unknown, 0 loss.
@@ -229,7 +160,7 @@ class PgnReader {
     in_moves_ = true;
     if (broken_) return;
 
-    const int move = move_from_san(board_, token);
+    const int move = move_from_san(token, board_);
     if (move == MOVE_NONE) {
       std::fprintf(stderr, "quorrel-book: game %lld: cannot play \"%s\"; rest of the game ignored\n",
                    static_cast<long long>(games_ + skipped_ + 1), token.c_str());

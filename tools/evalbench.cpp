@@ -19,6 +19,7 @@
 #include "chess/movegen.h"
 #include "chess/pawn.h"
 #include "chess/value.h"
+#include "uci/engine_init.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ int main(int argc, char** argv) {
   }
   option_reset_all();
   eval_init();
-  eval_configure();
+  eval_configure(eval_settings_from_options());
   material_alloc();
   pawn_alloc();
 

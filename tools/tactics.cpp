@@ -1,13 +1,11 @@
 // quorrel-tactics: the tactical-suite score. For every EPD line it converts
-// the best moves ("bm", in SAN) with the engine's own move generator, searches
+// the best moves ("bm", in SAN) with the chess core's reader, searches
 // the position for a fixed time in this process and counts the solved ones.
 //   quorrel-tactics file.epd [milliseconds per position] [first] [count]
 // Progress and the final "solved N of M" go to standard error; the search's
 // own UCI lines go to standard output.
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -17,9 +15,7 @@
 #include "base/option.h"
 #include "base/ybwc_manager.h"
 #include "chess/board.h"
-#include "chess/movegen.h"
-#include "chess/piece.h"
-#include "chess/square.h"
+#include "chess/san.h"
 #include "cluster/mpi_wrapper.h"
 #include "frame/lifecycle.h"
 #include "frame/manager_init.h"
@@ -28,65 +24,6 @@
 #include "uci/engine_init.h"
 
 namespace {
-
-// Upper-case piece letter of a board code, 'P' for pawns.
-char piece_upper(int code) { return piece_is_pawn(code) ? 'P' : static_cast<char>(std::toupper(piece_letter(code))); }
-
-// The legal move a SAN token names, or MOVE_NONE. Matches the piece, the
-// destination, the promotion and any origin file/rank given.
-int move_from_san(std::string san, const board_state_t& board) {
-  while (!san.empty() && std::strchr("+#!?", san.back()) != nullptr) san.pop_back();
-  move_list_t list;
-  list.count = 0;
-  movegen_legal(list, board);
-  if (san == "O-O" || san == "O-O-O" || san == "0-0" || san == "0-0-0") {
-    const bool king_side = san.size() == 3;
-    for (int i = 0; i < list.count; ++i) {
-      const int move = list.moves[i];
-      if (move_is_castle(move) && (square_file(move_to(move)) == 6) == king_side) return move;
-    }
-    return MOVE_NONE;
-  }
-  char promotion = 0;
-  const auto equals = san.find('=');
-  if (equals != std::string::npos && equals + 1 < san.size()) {
-    promotion = static_cast<char>(std::tolower(san[equals + 1]));
-    san.erase(equals);
-  } else if (san.size() >= 3 && std::strchr("QRBN", san.back()) != nullptr && std::islower(san[san.size() - 2]) == 0) {
-    promotion = static_cast<char>(std::tolower(san.back()));
-    san.pop_back();
-  }
-  char piece = 'P';
-  if (!san.empty() && std::strchr("KQRBN", san[0]) != nullptr) {
-    piece = san[0];
-    san.erase(0, 1);
-  }
-  std::string rest;
-  for (char c : san)
-    if (c != 'x' && c != '-') rest += c;
-  if (rest.size() < 2) return MOVE_NONE;
-  const int to_file = rest[rest.size() - 2] - 'a';
-  const int to_rank = rest[rest.size() - 1] - '1';
-  const std::string hint = rest.substr(0, rest.size() - 2);
-  int found = MOVE_NONE;
-  for (int i = 0; i < list.count; ++i) {
-    const int move = list.moves[i];
-    const int from = move_from(move);
-    const int to = move_to(move);
-    if (piece_upper(board.squares[from]) != piece) continue;
-    if (square_file(to) != to_file || square_rank(to) != to_rank) continue;
-    if (move_is_promotion(move) != (promotion != 0)) continue;
-    if (promotion != 0 && "nbrq"[move_promotion_bits(move)] != promotion) continue;
-    bool hint_ok = true;
-    for (char c : hint) {
-      if (c >= 'a' && c <= 'h' && square_file(from) != c - 'a') hint_ok = false;
-      if (c >= '1' && c <= '8' && square_rank(from) != c - '1') hint_ok = false;
-    }
-    if (!hint_ok) continue;
-    found = move;
-  }
-  return found;
-}
 
 std::vector<std::string> operation_words(const std::string& line, const std::string& opcode) {
   std::vector<std::string> words;

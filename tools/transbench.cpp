@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
   option_set_value("Hash", hash);
 
   auto start = std::chrono::steady_clock::now();
-  trans_alloc(Trans);
+  trans_alloc(Trans, option_get_hash_megabytes(), 0, true);  // a lone process
   const double alloc_time = seconds_since(start);
   trans_new_date(Trans);
 

@@ -58,6 +58,14 @@ TEST_F(OptionTable, OutOfRangeValuesAreStoredButClampedWhereUsed) {
   EXPECT_EQ(option_get_int_clamped("Hash"), 4);
   option_set_value("Hash", "99999999999");
   EXPECT_EQ(option_get_int_clamped("Hash"), 1024);
+  // The table size: limited to the range, but below 4 passed on for the
+  // table's own default.
+  option_set_value("Hash", "2");
+  EXPECT_EQ(option_get_hash_megabytes(), 2);
+  option_set_value("Hash", "64");
+  EXPECT_EQ(option_get_hash_megabytes(), 64);
+  option_set_value("Hash", "5000");
+  EXPECT_EQ(option_get_hash_megabytes(), 1024);
   option_set_value("Bitbases Cache Size", "4096");
   EXPECT_EQ(option_get_int_clamped("Bitbases Cache Size"), 1024);
   option_set_value("Futility Margin", "1000");  // out of range but representable: used as given

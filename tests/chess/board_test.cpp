@@ -87,6 +87,16 @@ TEST(BoardFromFenDeath, IllegalPositionsAreRefused) {
   illegal("4k3/8/8/8/1b6/8/4r3/r3K1n1 w - - 0 1");
 }
 
+TEST(BoardFromFen, TenWhiteBishopsAreWarnedAboutOncePerColour) {
+  ::testing::internal::CaptureStdout();
+  auto b = board_from("4k3/8/8/8/8/2BBB3/BBBBBBB1/4K3 w - - 0 1");
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "illegal position!\nillegal position!\n");
+  EXPECT_EQ(b->piece_tally[INDEX_WHITE_BISHOP], 10);
+  ::testing::internal::CaptureStdout();
+  board_from("4k3/8/8/8/8/3BB3/BBBBBBB1/4K3 w - - 0 1");
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+}
+
 TEST(BoardFromFen, DoubleCheckIsAccepted) {
   auto b = board_from("4k3/8/8/8/1b6/8/4r3/4K3 w - - 0 1");
   check_info_t check;

@@ -51,7 +51,7 @@ class EvalTest : public ::testing::Test {
   void SetUp() override { eval_test_setup(); }
   void TearDown() override {
     option_reset_all();
-    eval_configure();
+    eval_configure_from_options();
   }
   static int eval(const board_state_t& board) { return eval_position(board, -ValueInf, ValueInf); }
   static int eval(const char* fen) { return eval(*board_from(fen)); }
@@ -109,7 +109,7 @@ TEST_F(EvalTest, RookPawnWithWrongBishopIsZero) {
 
 TEST_F(EvalTest, PieceSquareWeightsFollowTheirOptions) {
   option_set_value("Piece Square Activity", "0");
-  pst_init();
+  eval_configure_from_options();
   for (int piece = INDEX_WHITE_KNIGHT; piece <= INDEX_BLACK_QUEEN; ++piece)
     for (int sq = 0; sq < 64; ++sq) {
       ASSERT_EQ(pst_table[piece][sq].opening, 0);
@@ -121,7 +121,7 @@ TEST_F(EvalTest, PieceSquareWeightsFollowTheirOptions) {
 
   option_reset_all();
   option_set_value("Pawn Structure", "50");
-  pst_init();
+  eval_configure_from_options();
   EXPECT_EQ(pst_table[INDEX_WHITE_PAWN][28].opening, 12);  // 25 at half weight, truncated
   EXPECT_EQ(pst_table[INDEX_BLACK_PAWN][28 ^ 56].opening, -12);
   EXPECT_EQ(pst_table[INDEX_WHITE_KNIGHT][56].opening, -100 + 5 * (-4 + -4) + 5 * 1);  // a8
@@ -143,12 +143,12 @@ TEST_F(EvalTest, LazyEvaluationReturnsOutsideTheWindowOnlyWithEnoughPieces) {
   EXPECT_GT(full, 500);
   EXPECT_GT(lazy, 500);
   option_set_value("Vessa Lazy Eval", "false");
-  eval_parameter();
+  eval_configure_from_options();
   EXPECT_EQ(eval_position(*board_from(big), -10, 10), full);
 
   // Three pieces each (kings included): never lazy.
   option_set_value("Vessa Lazy Eval", "true");
-  eval_parameter();
+  eval_configure_from_options();
   const char* few = "3rk2r/pppppppp/8/8/8/8/PPPPPPPP/R2QK3 w - - 0 1";
   EXPECT_EQ(eval_position(*board_from(few), -10, 10), eval(few));
   EXPECT_EQ(eval_position(*board_from(few), 5000, 5001), eval(few));
@@ -158,7 +158,7 @@ TEST_F(EvalTest, ValuesStayInsideTheEvaluationRange) {
   // Ten queens against a bare king at the largest weights.
   for (const char* option : {"Material", "Piece Activity", "Passed Pawns", "Piece Square Activity"})
     option_set_value(option, "400");
-  eval_configure();
+  eval_configure_from_options();
   material_clear();
   int value = eval("QQQQQQQQ/QQ6/8/8/8/8/8/k1K5 b - - 0 1");
   EXPECT_LE(value, -5000);  // black to move and lost, not wrapped around to a win

@@ -8,13 +8,18 @@
 #include "chess/material.h"
 #include "chess/pawn.h"
 #include "chess_test_util.h"
+#include "uci/engine_init.h"
+
+// Every evaluation setting from the current option values, as the engine
+// applies them after a "setoption".
+inline void eval_configure_from_options() { eval_configure(eval_settings_from_options()); }
 
 // Default options, fixed tables and fresh caches. The piece-square table must
 // be in place before boards are set up, since boards keep its sums.
 inline void eval_test_setup() {
   option_reset_all();
   eval_init();
-  eval_configure();
+  eval_configure_from_options();
   pawn_alloc();
   material_alloc();
 }

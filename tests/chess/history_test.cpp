@@ -169,19 +169,21 @@ TEST_F(HistoryTest, SharedBlockKeepsContentsAndStampsTheWriter) {
   EXPECT_TRUE(history_is_shared());
   EXPECT_EQ(gpHistory, &g_shared_block);
   EXPECT_EQ(gpHistory->History[3], 77);  // what other processes learned stays
+  const YBWCManager* manager = YBWCManager_GetInstance();
+  history_set_owner(6, false);
   history_good(quiet, *board);
-  EXPECT_EQ(g_shared_block.nRank, YBWCManager_Rank());
+  EXPECT_EQ(g_shared_block.nRank, 6);
+  history_set_owner(manager->nRank, manager->bRootMaster != 0);
 }
 
 TEST_F(HistoryTest, ClearingStepOnRootAndOtherProcesses) {
-  YBWCManager* manager = YBWCManager_GetInstance();
-  int32_t saved_root = manager->bRootMaster;
+  const YBWCManager* manager = YBWCManager_GetInstance();
   SharingLog log;
   g_log = &log;
   history_sharing_t sharing = recording_sharing();
   history_set_sharing(&sharing);
 
-  manager->bRootMaster = 1;
+  history_set_owner(0, true);
   killer_set(5, 100, 200);
   gpHistory->History[9] = 50;
   history_reset();
@@ -190,7 +192,7 @@ TEST_F(HistoryTest, ClearingStepOnRootAndOtherProcesses) {
   EXPECT_EQ(log.resets, 1);
 
   // Elsewhere only the start-up reset is pending, and it has been done now.
-  manager->bRootMaster = 0;
+  history_set_owner(1, false);
   gpHistory->History[9] = 50;
   killer_set(5, 100, 200);
   history_reset();
@@ -200,7 +202,7 @@ TEST_F(HistoryTest, ClearingStepOnRootAndOtherProcesses) {
   EXPECT_EQ(gpHistory->History[9], 0);
   EXPECT_EQ(log.resets, 2);
 
-  manager->bRootMaster = saved_root;
+  history_set_owner(manager->nRank, manager->bRootMaster != 0);
   g_log = nullptr;
 }
 

@@ -13,7 +13,7 @@ class RecordTest : public ::testing::Test {
   void SetUp() override { eval_test_setup(); }
   void TearDown() override {
     option_reset_all();
-    eval_configure();
+    eval_configure_from_options();
   }
   static material_record_t material(const char* fen) { return material_compute(*board_from(fen)); }
   static pawn_record_t pawns(const char* fen) { return pawn_compute(*board_from(fen)); }
@@ -63,11 +63,11 @@ TEST_F(RecordTest, PhaseAndBalances) {
   const char* pair = "2b1kn2/8/8/8/8/8/8/2B1KB2 w - - 0 1";
   EXPECT_EQ(material(pair).score_opening, 50);
   option_set_value("Material", "200");
-  material_parameter();
+  eval_configure_from_options();
   EXPECT_EQ(material(pair).score_opening, 100);
   // The exchange bonus: more piece material against more pawns.
   option_reset_all();
-  material_parameter();
+  eval_configure_from_options();
   auto exchange = material("4k3/pp6/8/8/8/8/8/R3K3 w - - 0 1");
   EXPECT_EQ(exchange.score_opening, 500 - 160 + 20);
   EXPECT_EQ(exchange.score_endgame, 500 - 180 + 20);
@@ -85,7 +85,7 @@ TEST_F(RecordTest, PawnStructureTerms) {
   EXPECT_EQ(rec.score_opening, (-20 - 10 - 10) - (-20));
   EXPECT_EQ(rec.score_endgame, (-20 - 20 - 20) - (-20));
   option_set_value("Pawn Structure", "50");
-  pawn_parameter();
+  eval_configure_from_options();
   EXPECT_EQ(pawn_compute(*board_from("4k3/7p/8/8/8/2P5/2P5/4K3 w - - 0 1")).score_opening, -10);
 }
 

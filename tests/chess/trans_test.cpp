@@ -20,12 +20,9 @@ uint64_t same_cluster_key(int n) { return (static_cast<uint64_t>(n + 1) << 32) |
 
 class TransTable : public ::testing::Test {
  protected:
-  void SetUp() override {
-    option_reset_all();
-    ASSERT_TRUE(option_set_value("Hash", "4"));
-    trans_alloc(&trans);
-    trans_wipe(&trans, false);  // date 1: cleared entries belong to an older date
-  }
+  // Another process than the root master: date 1, so cleared entries belong
+  // to an older date.
+  void SetUp() override { trans_alloc(&trans, 4, kRank, false); }
   void TearDown() override { trans_release(&trans); }
 
   const entry_t* find(uint64_t key) {
@@ -34,6 +31,7 @@ class TransTable : public ::testing::Test {
     return trans_probe(&trans, key, &entry, &move, &depth, &bound, &value) ? entry : nullptr;
   }
 
+  static constexpr int32_t kRank = 7;
   trans_t trans{};
 };
 
@@ -57,17 +55,15 @@ TEST(TransSizing, BelowFourMeansSixteenAndHugeStaysAPowerOfTwo) {
   }
 }
 
-TEST(TransAlloc, SizesFromHashOptionAndLaysOutTheLockWord) {
-  option_reset_all();
+TEST(TransAlloc, SizesFromMegabytesAndLaysOutTheLockWord) {
   trans_t trans{};
-  for (const char* hash : {"16", "24", "2"}) {
-    ASSERT_TRUE(option_set_value("Hash", hash));
-    trans_alloc(&trans);  // a second allocation releases the first
-    EXPECT_EQ(trans.size, (uint64_t{1} << 20) + 3) << hash;
-    EXPECT_EQ(trans.index_mask, (uint64_t{1} << 20) - 1) << hash;
+  for (int megabytes : {16, 24, 2}) {
+    trans_alloc(&trans, megabytes, 0, true);  // a second allocation releases the first
+    EXPECT_EQ(trans.size, (uint64_t{1} << 20) + 3) << megabytes;
+    EXPECT_EQ(trans.index_mask, (uint64_t{1} << 20) - 1) << megabytes;
     EXPECT_EQ(reinterpret_cast<char*>(trans.pTransLock), reinterpret_cast<char*>(trans.table) + trans.size * 16);
     EXPECT_EQ(trans.pTransLock->nLockId, -1);
-    EXPECT_EQ(trans.current_date, YBWCManager_IsRootMaster() ? 0 : 1);
+    EXPECT_EQ(trans.current_date, 0);
     EXPECT_EQ(trans.table[trans.size - 1].stored_depth, TransDepthCleared);
   }
   trans_release(&trans);
@@ -77,8 +73,6 @@ TEST(TransAlloc, SizesFromHashOptionAndLaysOutTheLockWord) {
 }
 
 TEST(TransAlloc, LogsTheTableLayoutWithWellDefinedAddresses) {
-  option_reset_all();
-  ASSERT_TRUE(option_set_value("Hash", "16"));
   PellamConfiguration* config = YBWCManager_GetInstance()->pConfiguration;
   const PellamConfiguration saved = *config;
   config->nPellamDebugLevel = 0;
@@ -87,7 +81,7 @@ TEST(TransAlloc, LogsTheTableLayoutWithWellDefinedAddresses) {
   config->bLogToCommonFile = 0;
   trans_t trans{};
   ::testing::internal::CaptureStdout();
-  trans_alloc(&trans);
+  trans_alloc(&trans, 16, 0, true);
   const std::string out = ::testing::internal::GetCapturedStdout();
   *config = saved;
   char expected[256];
@@ -105,10 +99,8 @@ TEST(TransAlloc, LargestTableAllocatesAndClears) {
   // cannot hold it (e.g. a small CI runner under a sanitizer).
   const double available = static_cast<double>(sysconf(_SC_AVPHYS_PAGES)) * static_cast<double>(sysconf(_SC_PAGESIZE));
   if (available < 3.0 * (1 << 30)) GTEST_SKIP() << "not enough free memory for a 1 GB table";
-  option_reset_all();
-  ASSERT_TRUE(option_set_value("Hash", "1024"));
   trans_t trans{};
-  trans_alloc(&trans);
+  trans_alloc(&trans, 1024, 0, true);
   ASSERT_EQ(trans.size, (uint64_t{1} << 26) + 3);
   EXPECT_EQ(trans.index_mask, (uint64_t{1} << 26) - 1);
   for (uint64_t i : {uint64_t{0}, uint64_t{1} << 25, trans.size - 1}) {
@@ -146,15 +138,13 @@ void counting_release(void* memory, uint64_t) {
 }  // namespace
 
 TEST(TransAlloc, UsesOnlyWhatTheMemoryProviderGaveAndReleasesThroughIt) {
-  option_reset_all();
-  ASSERT_TRUE(option_set_value("Hash", "16"));
-  // An existing segment made for a smaller "Hash" (4 MB) is all there is.
+  // An existing segment made for a smaller table (4 MB) is all there is.
   SmallSegmentBytes = trans_memory_size((uint64_t{1} << 18) + 3);
   SharedReleases = 0;
   const trans_memory_t segment = {small_segment_acquire, counting_release, true};
   trans_set_memory(&segment);
   trans_t trans{};
-  trans_alloc(&trans);
+  trans_alloc(&trans, 16, 0, true);
   trans_set_memory(nullptr);  // a later switch must not change how this table is released
   EXPECT_EQ(trans.size, (uint64_t{1} << 18) + 3);
   EXPECT_TRUE(trans.memory.bShared);
@@ -162,20 +152,18 @@ TEST(TransAlloc, UsesOnlyWhatTheMemoryProviderGaveAndReleasesThroughIt) {
   trans_release(&trans);
   EXPECT_EQ(SharedReleases, 1);
 
-  // A "Hash" beyond the option's range asks for the largest table only.
-  ASSERT_TRUE(option_set_value("Hash", "99999"));
+  // The largest table asks for its full size and takes what there is.
   trans_set_memory(&segment);
-  trans_alloc(&trans);
+  trans_alloc(&trans, 1024, 0, true);
   trans_set_memory(nullptr);
   EXPECT_EQ(BytesWanted, trans_memory_size((uint64_t{1} << 26) + 3));
   EXPECT_EQ(trans.size, (uint64_t{1} << 18) + 3);
   trans_release(&trans);
-  ASSERT_TRUE(option_set_value("Hash", "16"));
 
   // No memory from the provider: the table falls back to private memory.
   const trans_memory_t broken = {failing_acquire, counting_release, true};
   trans_set_memory(&broken);
-  trans_alloc(&trans);
+  trans_alloc(&trans, 16, 0, true);
   trans_set_memory(nullptr);
   EXPECT_EQ(trans.size, (uint64_t{1} << 20) + 3);
   EXPECT_FALSE(trans.memory.bShared);
@@ -186,12 +174,12 @@ TEST(TransAlloc, UsesOnlyWhatTheMemoryProviderGaveAndReleasesThroughIt) {
 TEST_F(TransTable, StoreThenProbeReturnsTheEntry) {
   trans.pTransLock->nLockId = 12345;
   trans_store(&trans, 0x0123456789ABCDEFull, 0x1234, 7, TRANS_BOUND_EXACT, -123);
-  EXPECT_EQ(trans.pTransLock->nLockId, YBWCManager_Rank());
+  EXPECT_EQ(trans.pTransLock->nLockId, kRank);
   entry_t* entry = nullptr;
   int move = 0, depth = 0, bound = 0, value = 0;
   trans.pTransLock->nLockId = 12345;
   ASSERT_TRUE(trans_probe(&trans, 0x0123456789ABCDEFull, &entry, &move, &depth, &bound, &value));
-  EXPECT_EQ(trans.pTransLock->nLockId, YBWCManager_Rank());
+  EXPECT_EQ(trans.pTransLock->nLockId, kRank);
   EXPECT_EQ(move, 0x1234);
   EXPECT_EQ(depth, 7);
   EXPECT_EQ(bound, TRANS_BOUND_EXACT);
@@ -341,6 +329,14 @@ TEST_F(TransTable, WipeClearsEntriesAndStartsRootAndOtherProcessesOnDifferentDat
   EXPECT_EQ(trans.current_date, 1);
   EXPECT_EQ(trans.date_age[0], 1);
   EXPECT_EQ(trans.date_age[2], 15);
+  // Without a role, the wipe takes the one the table was allocated for.
+  trans_new_date(&trans);
+  trans_wipe(&trans);
+  EXPECT_EQ(trans.current_date, 1);
+  trans_alloc(&trans, 4, 0, true);
+  trans_new_date(&trans);
+  trans_wipe(&trans);
+  EXPECT_EQ(trans.current_date, 0);
   trans_date_set(&trans, 15);
   trans_new_date(&trans);
   EXPECT_EQ(trans.current_date, 0);

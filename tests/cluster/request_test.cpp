@@ -399,9 +399,7 @@ class HashTableChunk : public MessageTest {
   void SetUp() override {
     MessageTest::SetUp();
     option_reset_all();
-    ASSERT_TRUE(option_set_value("Hash", "4"));
-    trans_alloc(&table_);
-    trans_wipe(&table_, false);
+    trans_alloc(&table_, 4, manager_->nRank, false);
     saved_trans_ = Trans;
     Trans = &table_;
     MessageContext_GetInstance()->pReceiveHashTableBuffer = &receive_buffer_;

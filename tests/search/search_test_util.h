@@ -22,7 +22,7 @@ inline void search_test_setup() {
   manager->pConfiguration->bUseEvent = 0;
   manager->bRootMaster = 1;
   manager->nRank = 0;
-  if (Trans->table == nullptr) trans_alloc(Trans);
+  if (Trans->table == nullptr) trans_alloc(Trans, option_get_hash_megabytes(), 0, true);
   engine_startup();
   init_engine_once();
   apply_option_parameters();
