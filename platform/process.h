@@ -1,0 +1,14 @@
+#pragma once
+// Identity of the running process and liveness of others.
+#include <cstdint>
+#include <string>
+
+int64_t platform_process_id();
+int64_t platform_parent_process_id();
+// True while a process with this id runs. One that has ended and waits to be
+// reaped by its parent counts as gone.
+bool platform_process_alive(int64_t pid);
+// Path of the running executable, empty when the system cannot tell.
+std::string platform_executable_path();
+// The host's name, empty when the system cannot tell.
+std::string platform_host_name();
