@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <ctime>
 
-#include "platform/clock.h"
 #include "platform/shm_directory.h"
 
 namespace {
@@ -16,6 +15,12 @@ namespace {
 constexpr const char* kLockSuffix = ".lock";
 
 std::string path_of(const char* name) { return std::string(kSharedMemoryDirectory) + name + kLockSuffix; }
+
+int64_t now_us() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
 
 void pause_us(long microseconds) {
   timespec request{0, microseconds * 1000};
@@ -40,12 +45,12 @@ int platform_named_lock_open(const char* name, bool* created) {
 NamedLockWait platform_named_lock_acquire(int handle, uint32_t timeout_ms) {
   // The holders keep the lock for a few table accesses: poll often at
   // first, then back off to a millisecond.
-  const int64_t deadline = platform_tick_ms() + timeout_ms;
+  const int64_t deadline = now_us() + int64_t{timeout_ms} * 1000;
   long pause = 20;
   for (;;) {
     if (flock(handle, LOCK_EX | LOCK_NB) == 0) return NamedLockWait::Acquired;
     if (errno != EWOULDBLOCK && errno != EINTR) return NamedLockWait::Failed;
-    if (platform_tick_ms() >= deadline) return NamedLockWait::TimedOut;
+    if (now_us() >= deadline) return NamedLockWait::TimedOut;
     pause_us(pause);
     pause = std::min(pause * 2, 1000L);
   }

@@ -14,10 +14,14 @@
 
 namespace {
 
-// How long an attaching process waits for a creator that is still sizing the
-// segment, and how often it looks again.
-constexpr int kAttachAttempts = 10000;
-constexpr long kAttachRetryNs = 1000000;  // 1 ms
+// An attaching process waits up to about 10 s for a creator that sizes the
+// segment (reserving a large one takes a while). A segment that stays
+// unsized, with nobody sizing it, was left by a creator that died in the
+// instant between creating and sizing it: after about 1 s it counts as a
+// failure.
+constexpr int kSizingWaitSteps = 10000;
+constexpr int kUnsizedAttempts = 1000;
+constexpr long kRetryPauseNs = 1000000;  // 1 ms
 
 std::string slash_name(const char* name) { return std::string("/") + name; }
 std::string path_of(const char* name) { return std::string(kSharedMemoryDirectory) + name; }
@@ -27,13 +31,13 @@ void pause_ns(long nanoseconds) {
   nanosleep(&request, nullptr);
 }
 
-// flock that gives up after kAttachAttempts pauses instead of waiting forever
-// for a holder that hangs.
+// flock that gives up after a bounded wait instead of waiting forever for a
+// holder that hangs.
 bool lock_with_patience(int fd, int operation) {
-  for (int attempt = 0; attempt < kAttachAttempts; ++attempt) {
+  for (int step = 0; step < kSizingWaitSteps; ++step) {
     if (flock(fd, operation | LOCK_NB) == 0) return true;
     if (errno != EWOULDBLOCK && errno != EINTR) return false;
-    pause_ns(kAttachRetryNs);
+    pause_ns(kRetryPauseNs);
   }
   errno = ETIMEDOUT;
   return false;
@@ -87,7 +91,7 @@ SharedSegment create_segment(const char* name, int fd, uint64_t size) {
 
 SharedSegment platform_shared_segment_open(const char* name, uint64_t size) {
   const std::string shm_name = slash_name(name);
-  for (int attempt = 0; attempt < kAttachAttempts; ++attempt) {
+  for (int attempt = 0; attempt < kUnsizedAttempts; ++attempt) {
     int fd = shm_open(shm_name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0) return create_segment(name, fd, size);
     if (errno != EEXIST) return failure(SharedSegmentOutcome::OpenFailed, errno);
@@ -116,7 +120,7 @@ SharedSegment platform_shared_segment_open(const char* name, uint64_t size) {
     }
     // Created but not sized yet, or its creator failed: look again.
     close(fd);
-    pause_ns(kAttachRetryNs);
+    pause_ns(kRetryPauseNs);
   }
   return failure(SharedSegmentOutcome::OpenFailed, ETIMEDOUT);
 }
