@@ -13,8 +13,9 @@ void engine_tables_release_created_segments() {
   YBWCManager* manager = YBWCManager_GetInstance();
   YBWCManager_DeleteSharedMem(manager, SHARED_MEMORY_KEY_TRANSPOSITION_TABLE);
   YBWCManager_DeleteSharedMem(manager, SHARED_MEMORY_KEY_HISTORY_TABLE);
-  // What jobs of this executable that were killed left on the host goes too.
-  SharedMemory_RemoveStale(manager);
+  // What killed jobs of this executable left on the host goes too, once a
+  // node that ran the engine ends (not after a command-line error).
+  if (manager->bEngineTablesAllocated) SharedMemory_RemoveStale(manager);
 }
 
 void engine_tables_release() {
