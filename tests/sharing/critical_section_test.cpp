@@ -49,26 +49,18 @@ TEST_F(CriticalSectionTest, LifeOfALockAndTheCountOfLocksHeld) {
 TEST_F(CriticalSectionTest, WaitIsLoggedEachSliceAndAKilledHolderLetsGo) {
   CriticalSection section;
   CriticalSection_Construct(&section, kHistoryTableLockName);
-  const std::string waiting = "    0:INFO <CriticalSectionHistoryTable> waiting for void CriticalSection_Enter(...\n";
-  Signal holding;
-  const pid_t child = start_child([&] {
-    become_other_process(1);
-    CriticalSection other;
-    CriticalSection_Construct(&other, kHistoryTableLockName);
-    CriticalSection_Enter(&other);
-    holding.notify();
-    if (!eventually([&] { return count_logged(waiting) >= 3; })) return 1;
+  const pid_t child = start_history_lock_holder([&](CriticalSection&) {
+    if (!eventually([&] { return count_logged(kWaitingLine) >= 3; })) return 1;
     raise(SIGKILL);  // dies holding the lock
     return 2;
   });
-  ASSERT_TRUE(holding.wait());
   const auto start = std::chrono::steady_clock::now();
   CriticalSection_Enter(&section);
   const auto waited = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(wait_child(child), 128 + SIGKILL);
   EXPECT_EQ(section.bLocked, 1);
   // One line per 100 ms slice that ended without the lock.
-  const int lines = count_logged(waiting);
+  const int lines = count_logged(kWaitingLine);
   EXPECT_GE(lines, 3);
   EXPECT_GE(waited, std::chrono::milliseconds(100 * lines));
   CriticalSection_Destruct(&section);

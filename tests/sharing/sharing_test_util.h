@@ -17,6 +17,7 @@
 #include "chess/history.h"
 #include "chess/trans.h"
 #include "platform/shm_directory.h"
+#include "sharing/critical_section.h"
 #include "sharing/segment_names.h"
 #include "sharing/shared_memory.h"
 #include "sharing/table_memory.h"
@@ -68,6 +69,27 @@ class SharingTest : public ::testing::Test {
     for (SharedMemoryRecord& record : manager_->sharedMemory) record = {SHARED_MEMORY_NOT_IN_USE, -1, nullptr, 0};
     manager_->pHistoryTableCriticalSection = nullptr;
   }
+
+  // Another process of the job takes the history lock and, once it holds
+  // it, runs `then` (which lets go or dies) and exits with its result.
+  // Returns after the child holds the lock.
+  pid_t start_history_lock_holder(const std::function<int(CriticalSection&)>& then) {
+    Signal holding;
+    const pid_t child = start_child([&] {
+      become_other_process(1);
+      CriticalSection section;
+      CriticalSection_Construct(&section, kHistoryTableLockName);
+      CriticalSection_Enter(&section);
+      holding.notify();
+      return then(section);
+    });
+    EXPECT_TRUE(holding.wait());
+    return child;
+  }
+
+  // The line rank 0 logs for every 100 ms it waits for the history lock.
+  static constexpr const char* kWaitingLine =
+      "    0:INFO <CriticalSectionHistoryTable> waiting for void CriticalSection_Enter(...\n";
 
   static std::string log() {
     std::ifstream in("Error/SLog_9999.txt");

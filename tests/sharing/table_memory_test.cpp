@@ -160,23 +160,15 @@ TEST_F(TableMemoryTest, SynchronizedHistoryAccessWaitsForTheOtherHolder) {
   ASSERT_TRUE(history_is_shared());
   gpHistory->HistTot[5] = 9;
 
-  Signal holding;
-  const std::string waiting = "    0:INFO <CriticalSectionHistoryTable> waiting for void CriticalSection_Enter(...\n";
-  const pid_t child = start_child([&] {
-    become_other_process(1);
-    CriticalSection section;
-    CriticalSection_Construct(&section, kHistoryTableLockName);
-    CriticalSection_Enter(&section);
-    holding.notify();
-    // Holds the lock until the other process has waited for it.
-    const bool waited = eventually([&] { return logged(waiting); });
+  // The other process holds the lock until this one has waited for it.
+  const pid_t child = start_history_lock_holder([&](CriticalSection& section) {
+    const bool waited = eventually([&] { return logged(kWaitingLine); });
     CriticalSection_Destruct(&section);
     return waited ? 0 : 1;
   });
-  ASSERT_TRUE(holding.wait());
   history_block_reset();  // a locked access: returns once the child let go
   EXPECT_EQ(wait_child(child), 0);
-  EXPECT_TRUE(logged(waiting));
+  EXPECT_TRUE(logged(kWaitingLine));
   EXPECT_EQ(gpHistory->HistTot[5], 1);
   EXPECT_EQ(gpHistory->nRank, 0);
   EXPECT_EQ(CriticalSection_HeldCount(), 0);
