@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -35,6 +36,8 @@ bool platform_process_alive(int64_t pid) {
   if (kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM) return false;
   return process_state(pid) != 'Z';
 }
+
+bool platform_started_by_process_manager() { return std::getenv("PMI_RANK") != nullptr; }
 
 std::string platform_executable_path() {
   char path[PATH_MAX];

@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
 
 #include "base/ybwc_manager.h"
 #include "platform/process.h"
@@ -24,11 +23,10 @@ std::string executable_path(const YBWCManager* manager) {
   return platform_executable_path();
 }
 
+// The proxy of an MPI process manager is the parent of all the job's
+// processes on this host.
 int64_t job_id() {
-  // Set for every process an MPI process manager starts; its proxy is the
-  // parent of all the job's processes on this host.
-  const char* rank = std::getenv("PMI_RANK");
-  return rank != nullptr ? platform_parent_process_id() : platform_process_id();
+  return platform_started_by_process_manager() ? platform_parent_process_id() : platform_process_id();
 }
 
 }  // namespace
