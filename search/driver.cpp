@@ -316,6 +316,10 @@ void search() {
       best.depth = 1;
       best.pv[0] = static_cast<move_t>(move);
       best.pv[1] = MOVE_NONE;
+      // This search's clock starts before its first report: the reports of a
+      // book move must not measure from the previous search's start (or from
+      // the clock's zero, the machine's uptime, before the first search).
+      timer_start();
       report_best_line();
       return;
     }
