@@ -15,11 +15,11 @@
 #include "chess/value.h"
 #include "cluster/membership.h"
 #include "platform/clock.h"
+#include "search/report.h"
 #include "search/root_search.h"
 #include "search/search_parameters.h"
 #include "search/search_records.h"
 #include "search/stack.h"
-#include "search/report.h"
 
 namespace {
 
