@@ -78,7 +78,6 @@ void go_parameters_parse(const char* text, GoParameters& go) {
   }
 }
 
-
 void parse_go(const char* line) {
   GoParameters go;
   go_parameters_parse(line, go);
@@ -86,8 +85,6 @@ void parse_go(const char* line) {
   // the stack of every "go".
   static search_limits_t limits;
   limits.board = search_input_board();
-  limits.nMultiPV = 0;
-  limits.list.count = 0;
   time_allocate(go, limits.board.side_to_move, time_options_read(), limits);
   search_go(limits);
 }
