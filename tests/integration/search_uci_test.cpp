@@ -385,7 +385,8 @@ TEST_F(SearchUci, SearchesWithoutOrWithOneLegalMoveReportTheTimeTheyTook) {
   EXPECT_FALSE(times.empty());
   for (long time : times) EXPECT_LT(time, 1000) << "no legal move";
 
-  lines = search("position startpos moves d2d4", "go movetime 1500");
+  lines = search("position startpos moves d2d4", "go movetime 1500");  // a long search first
+  ASSERT_TRUE(is_move_text(best_move_of(lines.back())));
   lines = search("position fen 7k/8/8/8/8/8/6q1/7K w - - 0 1", "go wtime 10000 btime 10000");
   EXPECT_EQ(lines.back(), "bestmove h1g2");
   times = info_times(lines);
