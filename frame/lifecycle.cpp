@@ -127,6 +127,7 @@ void main_loop() {
 int node_main(int argc, char** argv) {
   set_shutdown_handler(finalize_environment);
   loop_set_command_script(CommandScript{tester_active, tester_next_line, tester_deactivate});
+  uci_search_hooks_install();
   option_reset_all();
 
   const int32_t mpi_code = MPIWrapper_Init(&argc, &argv);

@@ -1,8 +1,6 @@
 #include "search/driver.h"
 
 #include <algorithm>
-#include <cinttypes>
-#include <cstring>
 #include <ctime>
 
 #include "base/log.h"
@@ -17,14 +15,11 @@
 #include "chess/value.h"
 #include "cluster/membership.h"
 #include "platform/clock.h"
+#include "search/report.h"
 #include "search/root_search.h"
 #include "search/search_parameters.h"
 #include "search/search_records.h"
 #include "search/stack.h"
-#include "search/time_control.h"
-#include "search/uci_output.h"
-#include "uci/loop.h"
-#include "uci/uci_send.h"
 
 namespace {
 
@@ -37,6 +32,8 @@ bool SearchInputSet = false;
 // Set while search() can catch an abandonment: a check made at any other
 // time (between searches, while a result is wound up) must not leave.
 bool AbandonTargetSet = false;
+// Reads the commands that arrived while the search runs; none: nothing is read.
+void (*InputPoll)() = nullptr;
 
 bool is_slave() { return SearchControl->bSearchingSubproblem && SearchControl->pWorkItem != nullptr; }
 bool is_slave_rerun() { return is_slave() && SearchControl->bSlaveRerun; }
@@ -119,13 +116,16 @@ void search_records_clear() {
   }
 }
 
-void apply_time_allocation(const TimeAllocation& allocation) {
-  SearchLimits->bDepthIsLimited = allocation.bDepthIsLimited;
-  SearchLimits->nDepthLimit = allocation.nDepthLimit;
-  SearchLimits->bTimeIsLimited = allocation.bTimeIsLimited;
-  SearchLimits->dTimeLimit1 = allocation.dTimeLimit1;
-  SearchLimits->dTimeLimit2 = allocation.dTimeLimit2;
-  SearchLimits->bInfinite = allocation.bInfinite;
+// The caller's limits and position; the line count and the root list are the
+// search's own (search() sets them).
+void search_limits_set(const search_limits_t& limits) {
+  SearchLimits->bInfinite = limits.bInfinite;
+  SearchLimits->bDepthIsLimited = limits.bDepthIsLimited;
+  SearchLimits->nDepthLimit = limits.nDepthLimit;
+  SearchLimits->bTimeIsLimited = limits.bTimeIsLimited;
+  SearchLimits->dTimeLimit1 = limits.dTimeLimit1;
+  SearchLimits->dTimeLimit2 = limits.dTimeLimit2;
+  SearchLimits->board = limits.board;
 }
 
 // The root list in its first order: by move code, then by the ordering
@@ -196,7 +196,7 @@ void run_iterations(int first_depth) {
     }
 
     SearchCurrent->multipv = 0;
-    uci_send("info depth %d", depth);
+    report_iteration_start(depth);
     for (int line = 0; line <= SearchLimits->nMultiPV; ++line) {
       SearchCurrent->multipv = line;
       SearchCurrent->depth = depth;
@@ -208,10 +208,7 @@ void run_iterations(int first_depth) {
       root_search_run(list, SearchCurrent->board, depth, search_type);
 
       update_search_time();
-      if (line == SearchLimits->nMultiPV) {
-        uci_send("info depth %d seldepth %d time %.0f nodes %" PRId64 " nps %.0f", depth, SearchCurrent->max_depth,
-                 SearchCurrent->time * 1000.0, SearchCurrent->node_nb, SearchCurrent->speed);
-      }
+      if (line == SearchLimits->nMultiPV) report_iteration_end(depth);
 
       if (depth >= 1) SearchInfo->bCanStop = true;
       if (depth == 1 && list.count >= 2 && list.scores[0] >= list.scores[1] + kEasyMoveMargin)
@@ -277,7 +274,7 @@ void update_search_time() {
 
 void search_check() {
   report_statistics();
-  if (configuration().bUseEvent) poll_commands_during_search();
+  if (configuration().bUseEvent && InputPoll != nullptr) InputPoll();
 
   const search_limits_t& limits = *SearchLimits;
   root_progress_t& progress = *RootProgress;
@@ -319,6 +316,10 @@ void search() {
       best.depth = 1;
       best.pv[0] = static_cast<move_t>(move);
       best.pv[1] = MOVE_NONE;
+      // This search's clock starts before its first report: the reports of a
+      // book move must not measure from the previous search's start (or from
+      // the clock's zero, the machine's uptime, before the first search).
+      timer_start();
       report_best_line();
       return;
     }
@@ -359,19 +360,15 @@ void search() {
   if (!is_slave()) ensure_best_move();
 }
 
-void parse_go(const char* line) {
+void search_go(const search_limits_t& limits) {
   YBWCManager* manager = YBWCManager_GetInstance();
-  GoParameters go;
-  go_parameters_parse(line, go);
-
   search_records_clear();
-  SearchLimits->board = search_input_board();
-  apply_time_allocation(time_allocate(go, SearchLimits->board.side_to_move, time_options_read()));
+  search_limits_set(limits);
 
   SearchRunning = true;
   manager->nState = NODE_STATE_SEARCHING;
   Delay = false;
-  SearchUnbounded = go.bInfinite || go.bPonder;
+  SearchUnbounded = limits.bInfinite;
   search();
   SearchControl->bSearchFinishing = true;
   update_search_time();
@@ -383,10 +380,13 @@ void parse_go(const char* line) {
   history_reset();
 
   const int32_t code = YBWCManager_HookSearchTerminated(manager);
+  // The log line keeps the name of the command that starts every root search.
   if (code != 0) QLOG(1, "ERROR parse_go(... failed at YBWCManager_HookSearchTerminated(..., errorcode = %d\n", code);
   SearchControl->bSearchFinishing = false;
   manager->nState = NODE_STATE_IDLE;
 }
+
+void search_set_input_poll(void (*poll)()) { InputPoll = poll; }
 
 void search_clear() {
   search_records_clear();

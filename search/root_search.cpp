@@ -13,7 +13,7 @@
 #include "search/node.h"
 #include "search/root_move.h"
 #include "search/search_parameters.h"
-#include "search/uci_output.h"
+#include "search/report.h"
 
 namespace {
 

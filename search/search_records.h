@@ -11,9 +11,6 @@
 constexpr int MultiPVMax = 10;
 // A principal variation holds at most 255 moves (the height limit) and a 0.
 constexpr int PvSize = 256;
-// The longest pv as text: 255 moves of at most five characters and a blank
-// each, and the terminating 0.
-constexpr int PvTextSize = 255 * 6 + 1;
 
 // Flags of a best line and of a stored bound.
 enum : int { SEARCH_FLAGS_UPPER = 1, SEARCH_FLAGS_LOWER = 2, SEARCH_FLAGS_EXACT = 3 };
@@ -89,17 +86,6 @@ struct root_progress_t {
   move_list_t list;  // the root list of the current search
 };
 
-// One MultiPV report slot (the driver keeps MultiPVMax of them).
-struct multipv_report_t {
-  int mate;
-  int depth;
-  int max_depth;
-  int value;
-  double time;  // milliseconds
-  int64_t nodes;
-  char pv[PvTextSize];
-};
-
 // The part of a received work item the search reads (the slave work cycle
 // fills it from the message; killers in pairs for heights 1, 2, ...).
 struct search_work_item_t {
@@ -147,8 +133,8 @@ extern int HeightOffset;
 int search_process_count();
 
 // ---- Implemented by the driver, called by the node searches ----
-// (The report lines, report_current_move, report_best_line, report_postmove
-// and wall_clock_text, are declared in search/uci_output.h.)
+// (The reports, report_current_move, report_best_line, report_postmove and
+// wall_clock_text, are declared in search/report.h.)
 
 // Statistics, input poll and limits. Does not return when the search is
 // abandoned: control leaves through the driver's non-local exit and no stack

@@ -184,8 +184,7 @@ int32_t Stack_StopEntry(StackEntry& entry) {
   entry.bStopped = true;
   if (entry.nCallType != CALL_TYPE_FULL_ROOT && entry.nCallType != CALL_TYPE_FULL_SEARCH) return 0;
   if (!entry.bWorkSentToSlave) return 0;
-  // Stops are sent by the distributed search; with nothing handed out there
-  // is nobody to tell.
+  // Stub until the distributed search: will send REQUEST_TYPE_MASTER_STOP to every slave still holding a move.
   return 0;
 }
 
@@ -205,6 +204,7 @@ int32_t Stack_Stop() {
 
 int32_t Stack_UpdateSearchWindowForEntry(StackEntry& entry, int, int) {
   if (!entry.bWorkSentToSlave) return 0;
+  // Stub until the distributed search: will send REQUEST_TYPE_MASTER_UPDATE_SEARCH_WINDOW to the slaves below.
   ++Stack.nUpdateSearchWindowRecursionLevel;
   if (Stack.nUpdateSearchWindowRecursionLevel > 1)
     QLOG(3, "WARNING Stack_UpdateSearchWindowForEntry(... potential reentrant problem, recursion level = %d\n",

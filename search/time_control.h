@@ -1,38 +1,32 @@
 #pragma once
-// The limits of one search: the parameters of a "go" command and the time
-// allocation that turns clocks, increments and options into a soft and a
-// hard time limit and a depth limit.
+// Time allocation: turns the clocks, increments and options of a search
+// request into a soft and a hard time limit and a depth limit.
 #include <cstdint>
 
-// A value that was not given on the command line.
+#include "search/search_records.h"
+
+// A value that was not given.
 constexpr int64_t kGoNotGiven = -1;
 
+// The parameters of a "go" command (uci/ reads them from the command line;
+// a tool sets the ones it needs).
 struct GoParameters {
-  int64_t binc;
-  int64_t btime;
-  int64_t depth;
-  int64_t mate;
-  int64_t movestogo;
-  int64_t movetime;
-  int64_t nodes;
-  int64_t winc;
-  int64_t wtime;
-  bool bInfinite;
-  bool bPonder;
+  int64_t binc = kGoNotGiven;
+  int64_t btime = kGoNotGiven;
+  int64_t depth = kGoNotGiven;
+  int64_t mate = kGoNotGiven;
+  int64_t movestogo = kGoNotGiven;
+  int64_t movetime = kGoNotGiven;
+  int64_t nodes = kGoNotGiven;
+  int64_t winc = kGoNotGiven;
+  int64_t wtime = kGoNotGiven;
+  bool bInfinite = false;
+  bool bPonder = false;
   // A clock or a move time that was given but negative still counts as given:
   // it means no time left, not an unlimited search.
-  bool bBtimeGiven;
-  bool bWtimeGiven;
-  bool bMovetimeGiven;
-};
-
-struct TimeAllocation {
-  bool bDepthIsLimited;
-  int32_t nDepthLimit;
-  bool bTimeIsLimited;
-  double dTimeLimit1;  // soft limit, seconds: no new iteration after it
-  double dTimeLimit2;  // hard limit, seconds: the search is abandoned
-  bool bInfinite;      // "infinite" or "ponder"
+  bool bBtimeGiven = false;
+  bool bWtimeGiven = false;
+  bool bMovetimeGiven = false;
 };
 
 // The option values the allocation depends on.
@@ -42,12 +36,10 @@ struct TimeOptions {
   bool bPonder;          // "Ponder": the soft limit is 25% longer
 };
 
-// Reads the keywords of a go line (the line may begin with "go"; unknown words
-// are skipped). A keyword missing its argument ends the process through
-// my_fatal with "parse_go(): missing argument\n".
-void go_parameters_parse(const char* text, GoParameters& go);
-
 TimeOptions time_options_read();
 
-// side_to_move: 0 white, 1 black.
-TimeAllocation time_allocate(const GoParameters& go, int side_to_move, const TimeOptions& options);
+// Sets the depth limit, the soft limit dTimeLimit1 (no new iteration after
+// it), the hard limit dTimeLimit2 (the search is abandoned) and bInfinite
+// ("infinite" or "ponder") of `limits`; its position and line count are left
+// alone. side_to_move: 0 white, 1 black.
+void time_allocate(const GoParameters& go, int side_to_move, const TimeOptions& options, search_limits_t& limits);

@@ -17,7 +17,9 @@
 #include "platform/clock.h"
 #include "search/driver.h"
 #include "search/search_records.h"
+#include "search/time_control.h"
 #include "uci/engine_init.h"
+#include "uci/search_output.h"
 
 namespace {
 constexpr int kDefaultDepth = 10;
@@ -48,14 +50,18 @@ int main(int argc, char** argv) {
   option_set_value("OwnBook", "false");
   option_set_value("Hash", std::to_string(hash_mb).c_str());
   option_set_value("MultiPV", "1");
-  // No input is read during the searches: the bench is not driven by a GUI.
+  // No input is read during the searches (no input poll is installed either):
+  // the bench is not driven by a GUI.
   option_set_value("Use Event", "false");
   PellamConfiguration_ReadFromOptions(manager->pConfiguration);
   engine_startup();
   init_engine_once();
   engine_clear_transposition_table();
+  search_output_install();
 
-  const std::string go = "go depth " + std::to_string(depth);
+  GoParameters go;
+  go.depth = depth;
+  search_limits_t limits{};
   int64_t nodes = 0;
   const int64_t start_ms = platform_tick_ms();
   for (int n = 1; n <= kAutoTesterPositionCount; ++n) {
@@ -63,7 +69,9 @@ int main(int argc, char** argv) {
     if (fen == nullptr) continue;
     std::fprintf(stderr, "position %d/%d: %s\n", n, kAutoTesterPositionCount, fen);
     search_set_input_fen(fen);
-    parse_go(go.c_str());
+    limits.board = search_input_board();
+    time_allocate(go, limits.board.side_to_move, time_options_read(), limits);
+    search_go(limits);
     nodes += SearchCurrent->node_nb;
   }
   const double seconds = static_cast<double>(platform_tick_ms() - start_ms) / 1000.0;

@@ -21,7 +21,9 @@
 #include "frame/manager_init.h"
 #include "search/driver.h"
 #include "search/search_records.h"
+#include "search/time_control.h"
 #include "uci/engine_init.h"
+#include "uci/search_output.h"
 
 namespace {
 
@@ -66,7 +68,11 @@ int main(int argc, char** argv) {
   engine_startup();
   init_engine_once();
 
-  const std::string go = "go movetime " + std::to_string(milliseconds);
+  search_output_install();
+  GoParameters go;
+  go.movetime = milliseconds;
+  go.bMovetimeGiven = true;
+  search_limits_t limits{};
   int number = 0, tried = 0, solved = 0;
   for (std::string line; std::getline(epd, line);) {
     if (line.empty()) continue;
@@ -86,7 +92,9 @@ int main(int argc, char** argv) {
     }
     if (best_moves.empty()) continue;
     engine_clear_transposition_table();
-    parse_go(go.c_str());
+    limits.board = board;
+    time_allocate(go, board.side_to_move, time_options_read(), limits);
+    search_go(limits);
     ++tried;
     bool ok = false;
     for (int move : best_moves) ok = ok || move == SearchBest[0].move;

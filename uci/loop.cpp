@@ -16,8 +16,10 @@
 #include "platform/stdin_reader.h"
 #include "search/driver.h"
 #include "uci/engine_init.h"
+#include "uci/go.h"
 #include "uci/option_list.h"
 #include "uci/position.h"
+#include "uci/search_output.h"
 #include "uci/setoption.h"
 #include "uci/uci_send.h"
 
@@ -167,6 +169,11 @@ void poll_commands_during_search() {
     loop_step();
   }
   manager->bInCommandPoll = 0;
+}
+
+void uci_search_hooks_install() {
+  search_output_install();
+  search_set_input_poll(poll_commands_during_search);
 }
 
 void parse_remote(char* line) {

@@ -19,6 +19,9 @@ void execute_command(char* line);
 bool stdin_has_input();
 // Reads and executes the commands that arrived while a search runs.
 void poll_commands_during_search();
+// Connects the search to the loop: its reports become UCI lines and its
+// periodic check reads the commands that arrive during a search.
+void uci_search_hooks_install();
 // Reads one line without its line end; false at end of input. A read error
 // ends the process through my_fatal.
 bool my_file_read_line(char* buffer, std::size_t size);

@@ -74,6 +74,19 @@ class SearchUci : public ::testing::Test {
     engine_->send_line(go);
     return until_bestmove();
   }
+  // A book built by quorrel-book from two short games (1.e4 e5 2.Nf3 Nc6 and
+  // 1.e4 c5), set as "BookFile".
+  void use_small_book() {
+    {
+      std::ofstream pgn(dir_ + "/games.pgn");
+      pgn << "[Result \"1-0\"]\n\n1. e4 e5 2. Nf3 Nc6 1-0\n\n[Result \"1-0\"]\n\n1. e4 c5 1-0\n";
+    }
+    const std::string book = dir_ + "/own.bin";
+    const std::string build = std::string(QUORREL_BINARY_DIR "/quorrel-book ") + dir_ + "/games.pgn " + book;
+    ASSERT_EQ(std::system(build.c_str()), 0);
+    engine_->send_line("setoption name BookFile value " + book);
+    ready();
+  }
   std::string dir_;
   std::unique_ptr<EngineProcess> engine_;
 };
@@ -316,15 +329,7 @@ TEST_F(SearchUci, PositionWithoutFenIsTheStartPositionAndLongGamesFit) {
 // "OwnBook": a book position is answered at once with the book move, and
 // without a usable book the engine searches.
 TEST_F(SearchUci, BookMoveIsPlayedAtOnceAndAMissingBookFallsBackToTheSearch) {
-  {
-    std::ofstream pgn(dir_ + "/games.pgn");
-    pgn << "[Result \"1-0\"]\n\n1. e4 e5 2. Nf3 Nc6 1-0\n\n[Result \"1-0\"]\n\n1. e4 c5 1-0\n";
-  }
-  const std::string book = dir_ + "/own.bin";
-  const std::string build = std::string(QUORREL_BINARY_DIR "/quorrel-book ") + dir_ + "/games.pgn " + book;
-  ASSERT_EQ(std::system(build.c_str()), 0);
-  engine_->send_line("setoption name BookFile value " + book);
-  ready();
+  use_small_book();
   const auto start = Clock::now();
   auto lines = search("position startpos", "go depth 30");
   EXPECT_EQ(best_move_of(lines.back()), "e2e4");
@@ -339,6 +344,54 @@ TEST_F(SearchUci, BookMoveIsPlayedAtOnceAndAMissingBookFallsBackToTheSearch) {
   lines = search("position startpos", "go depth 2");
   EXPECT_FALSE(with_prefix(lines, "info depth 2").empty());
   EXPECT_TRUE(is_move_text(best_move_of(lines.back())));
+}
+
+// The "time" values (milliseconds) of the info lines.
+std::vector<long> info_times(const std::vector<std::string>& lines) {
+  std::vector<long> times;
+  const std::regex time_field("(^| )time (-?[0-9]+)");
+  for (const auto& line : with_prefix(lines, "info ")) {
+    std::smatch match;
+    if (std::regex_search(line, match, time_field)) times.push_back(std::stol(match[2]));
+  }
+  return times;
+}
+
+// A book move takes no time, and its lines say so: as the very first search
+// of the process (nothing started the clock before) and after a long search
+// (whose start must not be the reference).
+TEST_F(SearchUci, BookMoveReportsTheTimeItTookAlsoFirstAndAfterALongSearch) {
+  use_small_book();
+  auto lines = search("position startpos", "go wtime 10000 btime 10000");
+  EXPECT_EQ(best_move_of(lines.back()), "e2e4");
+  auto times = info_times(lines);
+  EXPECT_GE(times.size(), 2u);  // the score line and the statistics
+  for (long time : times) EXPECT_LT(time, 1000) << "first search";
+
+  lines = search("position startpos moves d2d4", "go movetime 1500");
+  ASSERT_TRUE(is_move_text(best_move_of(lines.back())));
+  lines = search("position startpos moves e2e4 e7e5", "go wtime 10000 btime 10000");
+  EXPECT_EQ(best_move_of(lines.back()), "g1f3");
+  times = info_times(lines);
+  EXPECT_GE(times.size(), 2u);
+  for (long time : times) EXPECT_LT(time, 1000) << "after a long search";
+}
+
+// The other searches that end early report their own time too.
+TEST_F(SearchUci, SearchesWithoutOrWithOneLegalMoveReportTheTimeTheyTook) {
+  auto lines = search("position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "go wtime 10000 btime 10000");
+  EXPECT_EQ(lines.back(), "bestmove 0000");
+  auto times = info_times(lines);
+  EXPECT_FALSE(times.empty());
+  for (long time : times) EXPECT_LT(time, 1000) << "no legal move";
+
+  lines = search("position startpos moves d2d4", "go movetime 1500");  // a long search first
+  ASSERT_TRUE(is_move_text(best_move_of(lines.back())));
+  lines = search("position fen 7k/8/8/8/8/8/6q1/7K w - - 0 1", "go wtime 10000 btime 10000");
+  EXPECT_EQ(lines.back(), "bestmove h1g2");
+  times = info_times(lines);
+  EXPECT_FALSE(times.empty());
+  for (long time : times) EXPECT_LT(time, 1000) << "one legal move";
 }
 
 TEST(SearchUciMpi, SearchRunsInAJobOfOneProcess) {

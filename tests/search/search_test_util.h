@@ -7,6 +7,7 @@
 #include "chess/trans.h"
 #include "search/driver.h"
 #include "search/search_records.h"
+#include "search/time_control.h"
 #include "uci/engine_init.h"
 
 // Options at their defaults, configuration read from them, chess tables built.
@@ -33,9 +34,11 @@ inline void search_test_setup() {
 inline search_best_t search_fen(const char* fen, int depth) {
   search_test_setup();
   trans_wipe(Trans, true);
-  search_set_input_fen(fen);
-  char line[32];
-  std::snprintf(line, sizeof(line), "go depth %d", depth);
-  parse_go(line);
+  static search_limits_t limits;
+  board_from_fen(limits.board, fen);
+  GoParameters go;
+  go.depth = depth;
+  time_allocate(go, limits.board.side_to_move, time_options_read(), limits);
+  search_go(limits);
   return SearchBest[0];
 }
