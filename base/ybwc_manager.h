@@ -9,6 +9,7 @@ struct ProcessorHandler;
 struct CommandLine;
 struct AutoTester;
 struct Timer;
+struct CriticalSection;
 
 // Node states.
 enum : int32_t {
@@ -24,6 +25,28 @@ enum : int32_t {
 constexpr int kMaxProcessors = 4096;
 constexpr int kReturnPositionCount = 64;
 constexpr int kReturnPositionValueCount = 1024;
+
+// Host-wide shared-memory segments: the transposition table and the history
+// block, each under its own key.
+enum : int32_t {
+  SHARED_MEMORY_KEY_TRANSPOSITION_TABLE = 5997,
+  SHARED_MEMORY_KEY_HISTORY_TABLE = 5998,
+};
+constexpr int kSharedMemoryKeyCount = 2;
+
+// What this process has of a key's segment.
+enum : int32_t {
+  SHARED_MEMORY_NOT_IN_USE = 0,
+  SHARED_MEMORY_ATTACHED = 1,  // another process created it: this one only detaches
+  SHARED_MEMORY_CREATED = 2,   // this process created it and deletes it at the end
+};
+
+struct SharedMemoryRecord {
+  int32_t nState;
+  int32_t hMapObject;    // the segment's handle while nState is not 0
+  void* pView;           // the mapped view: the start of the table
+  uint64_t nMappedSize;  // bytes mapped, the segment's real size (an existing one keeps its creator's size)
+};
 
 struct ReturnPositionStatistics {
   int64_t nWorkItems;
@@ -77,6 +100,14 @@ struct YBWCManager {
   ReturnPositionStatistics returnPositionStatistics[kReturnPositionCount];
   int16_t nReturnPositionValueToIndex[kReturnPositionValueCount];
   int16_t nReturnPositionIndexToValue[kReturnPositionCount];
+
+  // Table sharing: one record per shared-memory key (index 0 for 5997, 1 for
+  // 5998); the part of the segment and lock names that ties them to this
+  // executable, job and host (set on first use); the named lock of a shared
+  // history block.
+  SharedMemoryRecord sharedMemory[kSharedMemoryKeyCount];
+  char sSharedMemoryJobName[512];
+  CriticalSection* pHistoryTableCriticalSection;
 
   // Time-stamp text of the last log line.
   char sTimeStamp[64];

@@ -90,13 +90,16 @@ void history_set_sharing(const history_sharing_t* sharing) { g_sharing = sharing
 
 void history_alloc() {
   history_free();
-  history_block_t* block = g_provider->acquire();
-  if (block == nullptr) {
-    my_fatal("history_alloc(): no memory for the history tables\n");
-    return;
+  history_memory_t memory = *g_provider;
+  history_block_t* block = memory.acquire();
+  if (block == nullptr && memory.bShared) {
+    // A process never runs without its tables: it keeps them to itself.
+    QLOG(1, "ERROR history_alloc(... no shared memory for the history tables, using private memory\n");
+    memory = HistoryPrivateMemory;
+    block = memory.acquire();
   }
   gpHistory = block;
-  g_block_memory = *g_provider;
+  g_block_memory = memory;
   // A shared block may already hold what other processes learned; only a
   // private one starts from a defined state here.
   if (!g_block_memory.bShared) fill_fresh();

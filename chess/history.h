@@ -63,8 +63,10 @@ void history_set_memory(const history_memory_t* provider);
 // Installs the sharing hooks; nullptr removes them all.
 void history_set_sharing(const history_sharing_t* sharing);
 
-// Takes the block from the selected provider (releasing an earlier one) and
-// resets it. history_free gives it back to where it came from.
+// Takes the block from the selected provider (releasing an earlier one); a
+// private block is reset, a shared one keeps what it holds. A shared provider
+// without memory leaves the process with a private block. history_free gives
+// the block back to where it came from.
 void history_alloc();
 void history_free();
 bool history_is_shared();

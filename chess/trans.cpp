@@ -69,6 +69,13 @@ uint64_t trans_entries_for_megabytes(int64_t megabytes) {
   return power / 32;
 }
 
+uint64_t trans_entries_fitting(uint64_t bytes) {
+  if (bytes < trans_memory_size(TransClusterSize)) return 0;
+  uint64_t entries = 1;
+  while (trans_memory_size(2 * entries + TransClusterSize - 1) <= bytes) entries *= 2;
+  return entries;
+}
+
 void trans_alloc(trans_t* trans, int megabytes, int32_t nRank, bool bRootMaster) {
   trans_release(trans);
   trans->nRank = nRank;
@@ -78,21 +85,21 @@ void trans_alloc(trans_t* trans, int megabytes, int32_t nRank, bool bRootMaster)
 
   trans_memory_t memory = *SelectedMemory;
   uint64_t bytes_got = 0;
-  void* block = memory.acquire(trans_memory_size(entries + TransClusterSize - 1), &bytes_got);
-  if (block == nullptr) {
-    QLOG(0, "WARNING trans_alloc(... no table memory of %llu bytes, using private memory\n",
-         static_cast<unsigned long long>(trans_memory_size(entries + TransClusterSize - 1)));
+  const uint64_t bytes_wanted = trans_memory_size(entries + TransClusterSize - 1);
+  void* block = memory.acquire(bytes_wanted, &bytes_got);
+  // A segment created earlier by another process keeps its creator's size,
+  // smaller or larger than asked: the table takes the geometry that fits it,
+  // so that every process using it indexes the same clusters and keeps the
+  // lock word at the same place, after the last entry and inside the memory.
+  entries = block != nullptr ? trans_entries_fitting(bytes_got) : 0;
+  if (entries == 0) {
+    if (block != nullptr) memory.release(block, bytes_got);
+    if (memory.bShared)
+      QLOG(1, "ERROR trans_alloc(... no shared memory for the table (%llu bytes), using private memory\n",
+           static_cast<unsigned long long>(bytes_wanted));
     memory = TransPrivateMemory;
-    block = memory.acquire(trans_memory_size(entries + TransClusterSize - 1), &bytes_got);
-  }
-  // A segment created earlier by another process keeps its creator's size:
-  // shrink the table to what fits so nothing beyond it is touched.
-  while (entries > 1 && trans_memory_size(entries + TransClusterSize - 1) > bytes_got) entries /= 2;
-  if (trans_memory_size(entries + TransClusterSize - 1) > bytes_got) {
-    memory.release(block, bytes_got);
-    memory = TransPrivateMemory;
-    entries = trans_entries_for_megabytes(megabytes);
-    block = memory.acquire(trans_memory_size(entries + TransClusterSize - 1), &bytes_got);
+    block = memory.acquire(bytes_wanted, &bytes_got);
+    entries = trans_entries_fitting(bytes_got);
   }
 
   trans->memory = memory;

@@ -45,8 +45,10 @@ constexpr int TransDepthCleared = 128;
 // Source of the table's memory. The private provider uses my_malloc; the
 // shared-memory layer installs one that maps the host-wide segment. acquire
 // returns the memory (zero bytes usable → none) and stores in *bytes_got how
-// many bytes may be used, which may be fewer than asked for when an existing
-// segment is smaller; release gives back what acquire returned.
+// many bytes may be used, which differs from what was asked for when an
+// existing segment has another size; release gives back what acquire
+// returned. When a shared provider has no memory, the table falls back to
+// private memory.
 struct trans_memory_t {
   void* (*acquire)(uint64_t bytes_wanted, uint64_t* bytes_got);
   void (*release)(void* memory, uint64_t bytes);
@@ -89,6 +91,9 @@ void trans_set_memory(const trans_memory_t* provider);
 // Entries for a table of `megabytes` (below 4 counts as 16): the largest
 // power of two of 16-byte entries that fits, computed in 64 bits.
 uint64_t trans_entries_for_megabytes(int64_t megabytes);
+// The largest power of two of entries whose table (with the last cluster's
+// extra entries and the lock word) fits in `bytes`; 0 when none does.
+uint64_t trans_entries_fitting(uint64_t bytes);
 // Bytes of a table of `size` entries with its lock word.
 constexpr uint64_t trans_memory_size(uint64_t size) { return size * sizeof(entry_t) + sizeof(TransLock); }
 

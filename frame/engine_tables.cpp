@@ -1,21 +1,27 @@
 #include "frame/engine_tables.h"
 
-#include "chess/history.h"
+#include "base/ybwc_manager.h"
 #include "chess/material.h"
 #include "chess/pawn.h"
-#include "chess/trans.h"
+#include "sharing/shared_memory.h"
+#include "sharing/stale_segments.h"
+#include "sharing/table_memory.h"
 
-// The tables are allocated by the engine's late initialisation; each release
-// below is added here as its table comes into being.
+void engine_tables_detach_attached_segments() { YBWCManager_DetachAllSharedMem(YBWCManager_GetInstance()); }
 
-void engine_tables_detach_attached_segments() {}
-
-void engine_tables_release_created_segments() {}
+void engine_tables_release_created_segments() {
+  YBWCManager* manager = YBWCManager_GetInstance();
+  YBWCManager_DeleteSharedMem(manager, SHARED_MEMORY_KEY_TRANSPOSITION_TABLE);
+  YBWCManager_DeleteSharedMem(manager, SHARED_MEMORY_KEY_HISTORY_TABLE);
+  // What killed jobs of this executable left on the host goes too, once a
+  // node that ran the engine ends (not after a command-line error).
+  if (manager->bEngineTablesAllocated) SharedMemory_RemoveStale(manager);
+}
 
 void engine_tables_release() {
-  if (!Trans->memory.bShared) trans_release(Trans);
-  // A shared history block is given up with the shared segments.
-  if (!history_is_shared()) history_free();
+  // Tables in segments were given back with the segments above; releasing
+  // them here only drops the views. Private ones are freed.
+  YBWCManager_ReleaseTables(YBWCManager_GetInstance());
 }
 
 void engine_tables_release_per_game() {

@@ -1,13 +1,18 @@
-// quorrel-transbench [HASH_MB] [OPERATIONS]
-// Times the transposition table's allocation with its wipe, then stores and
-// probes of pseudo-random keys, and prints the figures and the table use.
+// quorrel-transbench [HASH_MB] [OPERATIONS] [private|shared]
+// Times the transposition table's allocation with its wipe (in private memory
+// or in a host-wide segment), a second wipe, then stores and probes of
+// pseudo-random keys, and prints the figures and the table use.
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 
+#include <cstring>
+
 #include "base/option.h"
+#include "base/ybwc_manager.h"
 #include "chess/trans.h"
+#include "sharing/table_memory.h"
 
 namespace {
 
@@ -27,12 +32,20 @@ uint64_t next_key(uint64_t& state) {
 int main(int argc, char** argv) {
   const char* hash = argc > 1 ? argv[1] : "128";
   const long operations = argc > 2 ? std::atol(argv[2]) : 10000000L;
+  const bool shared = argc > 3 && std::strcmp(argv[3], "shared") == 0;
   option_reset_all();
   option_set_value("Hash", hash);
+  YBWCManager* manager = YBWCManager_GetInstance();
+  manager->nRank = 0;  // a lone process
+  manager->bRootMaster = 1;
+  manager->pConfiguration->bUseSharedMemoryTranspositionTable = shared;
 
   auto start = std::chrono::steady_clock::now();
-  trans_alloc(Trans, option_get_hash_megabytes(), 0, true);  // a lone process
+  YBWCManager_AllocTranspositionTable(manager, option_get_hash_megabytes());
   const double alloc_time = seconds_since(start);
+  start = std::chrono::steady_clock::now();
+  trans_wipe(Trans);
+  const double wipe_time = seconds_since(start);
   trans_new_date(Trans);
 
   uint64_t state = 0x9E3779B97F4A7C15ull;
@@ -50,10 +63,11 @@ int main(int argc, char** argv) {
   for (long i = 0; i < operations; i++) hits += trans_probe(Trans, next_key(state), &entry, &move, &depth, &bound, &value);
   const double probe_time = seconds_since(start);
 
-  std::printf("hash %s MB: %" PRIu64 " entries, alloc+wipe %.3f s\n", hash, Trans->size, alloc_time);
+  std::printf("hash %s MB (%s memory): %" PRIu64 " entries, alloc+wipe %.3f s, wipe again %.3f s\n", hash,
+              Trans->memory.bShared ? "shared" : "private", Trans->size, alloc_time, wipe_time);
   std::printf("stores %ld: %.1f M/s, hashfull %.0f, collisions %" PRIu64 "\n", operations,
               operations / store_time / 1e6, used * 1000.0 / Trans->size, Trans->store_collision);
   std::printf("probes %ld: %.1f M/s, hits %ld\n", operations, operations / probe_time / 1e6, hits);
-  trans_release(Trans);
+  YBWCManager_ReleaseTables(manager);
   return 0;
 }

@@ -13,6 +13,7 @@
 #include "chess/material.h"
 #include "chess/pawn.h"
 #include "chess/trans.h"
+#include "sharing/table_memory.h"
 
 namespace {
 // Closes the book and opens it again from "BookFile" when "OwnBook" is on.
@@ -48,14 +49,14 @@ void init_engine_once() {
   EngineReady = true;
   YBWCManager_GetInstance()->bEngineTablesAllocated = 1;
   book_reload();
-  const YBWCManager* manager = YBWCManager_GetInstance();
+  YBWCManager* manager = YBWCManager_GetInstance();
   const bool root_master = manager->bRootMaster != 0;
   history_set_owner(manager->nRank, root_master);
   // A non root master allocates its history block when the machine
   // information arrives, and resets it with every synchronised position.
   if (root_master) {
-    trans_alloc(Trans, option_get_hash_megabytes(), manager->nRank, root_master);
-    history_alloc();
+    YBWCManager_AllocTranspositionTable(manager, option_get_hash_megabytes());
+    YBWCManager_AllocHistoryTables(manager);
   }
   const eval_settings_t settings = eval_settings_from_options();
   pawn_init(settings.weight_pawn_structure);

@@ -11,6 +11,7 @@
 #include "base/protocol_flags.h"
 #include "base/ybwc_manager.h"
 #include "cluster/membership.h"
+#include "sharing/table_memory.h"
 #include "uci/engine_init.h"
 
 namespace {
@@ -42,6 +43,8 @@ void parse_setoption(const char* line) {
   if (EngineReady && strcasecmp(name.c_str(), "Hash") == 0) {
     manager->bNoTransStore = 1;
     if (option_get_int("Hash") >= 4) {
+      // "Share Hash Table" takes effect when the table is allocated again.
+      YBWCManager_SelectTransMemory(manager);
       const int32_t code = YBWCManager_ChangeHashSize(manager);
       log_forward_failure(code);
     }

@@ -176,6 +176,17 @@ TEST_F(HistoryTest, SharedBlockKeepsContentsAndStampsTheWriter) {
   history_set_owner(manager->nRank, manager->bRootMaster != 0);
 }
 
+TEST_F(HistoryTest, SharedBlockThatCannotBeHadIsReplacedByAPrivateOne) {
+  history_memory_t unavailable{[]() -> history_block_t* { return nullptr; }, [](history_block_t*) {}, true};
+  history_set_memory(&unavailable);
+  history_alloc();
+  ASSERT_NE(gpHistory, nullptr);
+  EXPECT_FALSE(history_is_shared());
+  EXPECT_EQ(gpHistory->History[3], 0);
+  EXPECT_EQ(gpHistory->HistTot[3], 1);
+  EXPECT_EQ(history_prob(quiet, *board), HistoryProbMax);
+}
+
 TEST_F(HistoryTest, ClearingStepOnRootAndOtherProcesses) {
   const YBWCManager* manager = YBWCManager_GetInstance();
   SharingLog log;

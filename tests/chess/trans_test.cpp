@@ -160,6 +160,17 @@ TEST(TransAlloc, UsesOnlyWhatTheMemoryProviderGaveAndReleasesThroughIt) {
   EXPECT_EQ(trans.size, (uint64_t{1} << 18) + 3);
   trans_release(&trans);
 
+  // An existing segment made for a larger table (64 MB): the table takes its
+  // geometry, so its lock word is the creator's and not inside an entry.
+  SmallSegmentBytes = trans_memory_size((uint64_t{1} << 22) + 3);
+  trans_set_memory(&segment);
+  trans_alloc(&trans, 16, 0, true);
+  trans_set_memory(nullptr);
+  EXPECT_EQ(trans.size, (uint64_t{1} << 22) + 3);
+  EXPECT_EQ(reinterpret_cast<char*>(trans.pTransLock) + sizeof(TransLock),
+            reinterpret_cast<char*>(trans.table) + SmallSegmentBytes);
+  trans_release(&trans);
+
   // No memory from the provider: the table falls back to private memory.
   const trans_memory_t broken = {failing_acquire, counting_release, true};
   trans_set_memory(&broken);
@@ -168,7 +179,7 @@ TEST(TransAlloc, UsesOnlyWhatTheMemoryProviderGaveAndReleasesThroughIt) {
   EXPECT_EQ(trans.size, (uint64_t{1} << 20) + 3);
   EXPECT_FALSE(trans.memory.bShared);
   trans_release(&trans);
-  EXPECT_EQ(SharedReleases, 2);
+  EXPECT_EQ(SharedReleases, 3);
 }
 
 TEST_F(TransTable, StoreThenProbeReturnsTheEntry) {

@@ -1,0 +1,17 @@
+#pragma once
+// Identity of the running process and liveness of others.
+#include <cstdint>
+#include <string>
+
+int64_t platform_process_id();
+int64_t platform_parent_process_id();
+// True while a process with this id runs. One that has ended and waits to be
+// reaped by its parent counts as gone.
+bool platform_process_alive(int64_t pid);
+// True when the process was started by an MPI process manager: it then runs
+// under the manager's proxy on its host, shared by the job's processes there.
+bool platform_started_by_process_manager();
+// Path of the running executable, empty when the system cannot tell.
+std::string platform_executable_path();
+// The host's name, empty when the system cannot tell.
+std::string platform_host_name();
