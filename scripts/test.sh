@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the dependencies, builds, and runs the whole test suite twice:
-# a Release build, then a build under AddressSanitizer and UndefinedBehaviorSanitizer.
+# a Release build, then a build under AddressSanitizer and UndefinedBehaviorSanitizer;
+# then fuzzes the unpacking of every message type for a bounded time.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -14,3 +15,5 @@ export ASAN_OPTIONS=detect_leaks=0:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 bash scripts/build.sh build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORREL_SANITIZE=ON
 ctest --test-dir build-sanitize --output-on-failure -j"$(nproc)" --timeout 900
+
+bash scripts/fuzz.sh 30
