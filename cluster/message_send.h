@@ -12,42 +12,43 @@
 #include "cluster/request.h"
 #include "cluster/result.h"
 
-template <typename Init>
-int32_t send_request(int32_t destination, const char* operation, const char* init_name, Init init) {
+namespace message_send_detail {
+inline Request* create(ProcessorHandler* handler, Request*) { return ProcessorHandler_CreateRequest(handler); }
+inline Result* create(ProcessorHandler* handler, Result*) { return ProcessorHandler_CreateResult(handler); }
+inline int32_t send(Request* request) { return Request_Send(request); }
+inline int32_t send(Result* result) { return Result_Send(result); }
+inline const char* creator(Request*) { return "ProcessorHandler_CreateRequest"; }
+inline const char* creator(Result*) { return "ProcessorHandler_CreateResult"; }
+inline const char* sender(Request*) { return "Request_Send"; }
+inline const char* sender(Result*) { return "Result_Send"; }
+
+template <typename Record, typename Init>
+int32_t send_message(int32_t destination, const char* operation, const char* init_name, Init init) {
+  constexpr Record* kind = nullptr;
   ProcessorHandler* handler = ProcessorHandler_Of(destination);
-  Request* request = handler != nullptr ? ProcessorHandler_CreateRequest(handler) : nullptr;
-  if (request == nullptr) {
-    QLOG(1, "ERROR %s(... failed at ProcessorHandler_CreateRequest(..., errorcode = %d\n", operation,
-         kMessageErrorCode);
+  Record* record = handler != nullptr ? create(handler, kind) : nullptr;
+  if (record == nullptr) {
+    QLOG(1, "ERROR %s(... failed at %s(..., errorcode = %d\n", operation, creator(kind), kMessageErrorCode);
     return kMessageErrorCode;
   }
-  const int32_t code = init(request);
+  const int32_t code = init(record);
   if (code != 0) {
-    request->bSendCancelled = 1;
+    record->bSendCancelled = 1;
     QLOG(1, "ERROR %s(... failed at %s(..., errorcode = %d\n", operation, init_name, code);
     return code;
   }
-  const int32_t send_code = Request_Send(request);  // the record may be freed from here on
-  if (send_code != 0) QLOG(1, "ERROR %s(... failed at Request_Send(..., errorcode = %d\n", operation, send_code);
+  const int32_t send_code = send(record);  // the record may be freed from here on
+  if (send_code != 0) QLOG(1, "ERROR %s(... failed at %s(..., errorcode = %d\n", operation, sender(kind), send_code);
   return send_code;
+}
+}  // namespace message_send_detail
+
+template <typename Init>
+int32_t send_request(int32_t destination, const char* operation, const char* init_name, Init init) {
+  return message_send_detail::send_message<Request>(destination, operation, init_name, init);
 }
 
 template <typename Init>
 int32_t send_result(int32_t destination, const char* operation, const char* init_name, Init init) {
-  ProcessorHandler* handler = ProcessorHandler_Of(destination);
-  Result* result = handler != nullptr ? ProcessorHandler_CreateResult(handler) : nullptr;
-  if (result == nullptr) {
-    QLOG(1, "ERROR %s(... failed at ProcessorHandler_CreateResult(..., errorcode = %d\n", operation,
-         kMessageErrorCode);
-    return kMessageErrorCode;
-  }
-  const int32_t code = init(result);
-  if (code != 0) {
-    result->bSendCancelled = 1;
-    QLOG(1, "ERROR %s(... failed at %s(..., errorcode = %d\n", operation, init_name, code);
-    return code;
-  }
-  const int32_t send_code = Result_Send(result);  // the record may be freed from here on
-  if (send_code != 0) QLOG(1, "ERROR %s(... failed at Result_Send(..., errorcode = %d\n", operation, send_code);
-  return send_code;
+  return message_send_detail::send_message<Result>(destination, operation, init_name, init);
 }
