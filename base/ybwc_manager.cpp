@@ -32,6 +32,8 @@ YBWCManager* YBWCManager_Construct() {
   manager->nState = NODE_STATE_INITIAL;
   manager->nRank = -1;
   manager->nSize = -1;
+  manager->nRemoteTestProcessorId = -1;
+  manager->nMasterId = -1;
   manager->pConfiguration = static_cast<PellamConfiguration*>(my_malloc(sizeof(PellamConfiguration)));
   PellamConfiguration_Construct(manager->pConfiguration);
   manager->pRootPollTimer = Timer_Create(2);

@@ -6,6 +6,8 @@
 #include "base/configuration.h"
 
 struct ProcessorHandler;
+struct Request;
+struct Result;
 struct CommandLine;
 struct AutoTester;
 struct Timer;
@@ -83,6 +85,37 @@ struct YBWCManager {
   int32_t nSyncPositionId;
   // Set while a hash-size change runs: received table entries are not stored.
   int32_t bNoTransStore;
+
+  // Message service: requests kept for a state that can take them, the most
+  // messages taken in one call, and the calls counted towards the periodic
+  // cleanup and keep-alive actions.
+  Request* pDelayedRequestHead;
+  Request* pDelayedRequestTail;
+  int32_t nBufferedDelayedRequestCount;
+  int32_t nBufferedDelayedRequestCountMax;
+  int32_t nServicedRequestInARowMax;
+  int32_t nServicedResultsInARowMax;
+  int32_t nCleanupActionsCounter;
+  int32_t nTimerActionsCounter;
+  // Nesting of the message service (sends wait by servicing messages).
+  int32_t nServiceMessagesDepth;
+
+  // Root master: answers counted while it waits for the other ranks.
+  int32_t nLoggedOnCount;
+  int32_t nLoggedOffCount;
+  int32_t nShutdownCount;
+  int32_t nSyncedNewGameCount;
+  int32_t nSyncedSetOptionCount;
+  int32_t nSyncedAfterBroadcastCount;
+  int32_t nRemoteTestProcessorId;  // rank running a remote test, -1 when none
+
+  // Slave work cycle: refusals in a row, the rank asked or worked for, and
+  // the work item being searched.
+  int32_t nNoWorkAvailableInARow;
+  int32_t nNoWorkAvailableInARowMax;
+  int32_t nMasterId;
+  int32_t bSearchingSubproblem;
+  Result* pWorkAvailableResult;
 
   // Statistics.
   int64_t nTotalWorkRequestedCount;

@@ -181,3 +181,31 @@ void history_reset() {
 }
 
 int history_reset_count() { return g_reset_count; }
+
+void history_merge_received(const history_received_t& received) {
+  if (gpHistory == nullptr) return;
+  auto count = [](const uint16_t* table, int n) { return table == nullptr || n < 0 ? 0 : n < HistorySize ? n : HistorySize; };
+  const int history_count = count(received.History, received.nHistoryCount);
+  const int tot_count = count(received.HistTot, received.nHistTotCount);
+  const int hit_count = count(received.HistHit, received.nHistHitCount);
+  block_access access(true);
+  if (received.bReplace) {
+    for (int i = 0; i < history_count; ++i) gpHistory->History[i] = received.History[i];
+    for (int i = 0; i < tot_count; ++i) gpHistory->HistTot[i] = received.HistTot[i];
+    for (int i = 0; i < hit_count; ++i) gpHistory->HistHit[i] = received.HistHit[i];
+    return;
+  }
+  bool overflow = false;
+  for (int i = 0; i < history_count; ++i) {
+    gpHistory->History[i] = static_cast<uint16_t>(gpHistory->History[i] + received.History[i]);
+    if (gpHistory->History[i] > HistoryMax - 1) overflow = true;
+  }
+  if (overflow)
+    for (uint16_t& entry : gpHistory->History) entry = halve(entry);
+  if (tot_count == 0 && hit_count == 0) return;
+  for (int i = 0; i < HistorySize; ++i) {
+    if (i < hit_count) gpHistory->HistHit[i] = static_cast<uint16_t>(gpHistory->HistHit[i] + received.HistHit[i]);
+    if (i < tot_count) gpHistory->HistTot[i] = static_cast<uint16_t>(gpHistory->HistTot[i] + received.HistTot[i]);
+    if (gpHistory->HistTot[i] > HistoryMax - 1) halve_pair(i);
+  }
+}

@@ -92,3 +92,20 @@ void history_block_reset();
 // Number of block resets done by this process (the first one marks the
 // tables ready for merging received increments).
 int history_reset_count();
+
+// Tables received from other processes. Increments (bReplace false) are
+// added: History halves all its entries when one reaches HistoryMax, a
+// HistTot entry reaching HistoryMax halves itself and its HistHit entry.
+// Whole tables (bReplace true) take the place of the process's own. A null
+// table is left alone; counts above HistorySize are cut. Runs under the
+// history lock.
+struct history_received_t {
+  const uint16_t* History;
+  int nHistoryCount;
+  const uint16_t* HistTot;
+  int nHistTotCount;
+  const uint16_t* HistHit;
+  int nHistHitCount;
+  bool bReplace;
+};
+void history_merge_received(const history_received_t& received);

@@ -3,6 +3,8 @@
 #include "base/log.h"
 #include "cluster/message_types.h"
 #include "cluster/mpi_wrapper.h"
+#include "cluster/processor_handler.h"
+#include "base/ybwc_manager.h"
 
 void MessagePacker::check(int32_t code, const char* callee, const char* field) {
   if (code == 0) return;
@@ -45,17 +47,10 @@ void MessagePacker::UshortArray(int32_t count, const uint16_t* values, const cha
   // A list the caller did not give, or a negative count, is refused rather
   // than packed from a null pointer.
   if (count < 0 || (count > 0 && values == nullptr)) {
-    check(MPI_ERR_COUNT, "MPIWrapper_Pack_USHORT_ARRAY", field);
+    check(kMessageErrorCode, "MPIWrapper_Pack_USHORT_ARRAY", field);
     return;
   }
   check(MPIWrapper_Pack_USHORT_ARRAY(count, values, buffer_, position_), "MPIWrapper_Pack_USHORT_ARRAY", field);
-}
-
-void MessagePacker::HistoryTable(const uint16_t* table, const char* field) {
-  if (table == nullptr)
-    Fail(kMessageErrorCode, field);
-  else
-    UshortArray(HistorySize, table, field);
 }
 
 void MessageUnpacker::check(int32_t code, const char* callee, const char* field) {
@@ -108,14 +103,23 @@ int32_t message_issue_send(const char* operation, const void* buffer, int32_t le
     return pack_code;
   }
   const int32_t code = MPIWrapper_Isend(const_cast<void*>(buffer), length, destination, tag, handle);
-  if (code != 0) QLOG(1, "ERROR %s(... failed at MPIWrapper_Isend(..., errorcode = %d\n", operation, code);
+  if (code != 0) {
+    // A send that was never issued can never complete: its record must not
+    // stay at the head of its queue, holding up everything behind it.
+    *send_cancelled = 1;
+    *handle = MPI_REQUEST_NULL;
+    QLOG(1, "ERROR %s(... failed at MPIWrapper_Isend(..., errorcode = %d\n", operation, code);
+    QLOG(1, "ERROR %s(... message to processor %d not sent, dropped from its queue\n", operation, destination);
+  }
   return code;
 }
 
 int32_t message_wait_for_sends(const char* operation, int32_t destination) {
-  auto* wait = MessageContext_GetInstance()->wait_for_all_sends_completed;
-  if (wait == nullptr) return 0;
-  const int32_t code = wait(destination);
+  YBWCManager* manager = YBWCManager_GetInstance();
+  if (destination < 0 || destination >= kMaxProcessors) return 0;
+  ProcessorHandler* handler = manager->pProcessorHandlers[destination];
+  if (handler == nullptr) return 0;
+  const int32_t code = ProcessorHandler_ForcedWaitForAllSendsCompleted(handler);
   if (code != 0)
     QLOG(1, "ERROR %s(... failed at ProcessorHandler_ForcedWaitForAllSendsCompleted(..., errorcode = %d\n", operation,
          code);

@@ -1,6 +1,10 @@
 #include "cluster/message_types.h"
 
+#include <mpi.h>
+
 #include <array>
+
+#include "search/stack.h"
 
 namespace {
 
@@ -45,7 +49,15 @@ constexpr std::array<const char*, RESULT_TYPE_COUNT> kResultTypeNames{
 
 MessageContext Context{};
 
+// The received indexes are checked against the receiver's own tables.
+static_assert(kStackIndexLimit == StackCapacity);
+static_assert(kMoveIndexLimit == MoveTableSize);
+static_assert(kHeightLimit == StackHeightLimit + 1);
+static_assert(kProcessorNameSize == MPI_MAX_PROCESSOR_NAME + 1);
+
 }  // namespace
+
+const int32_t MESSAGE_TAG_ANY = MPI_ANY_TAG;
 
 const char* request_type_name(int32_t type) {
   return type >= 0 && type < REQUEST_TYPE_COUNT ? kRequestTypeNames[type] : "<undefined>";

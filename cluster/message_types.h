@@ -10,6 +10,8 @@ struct Request;
 
 // Requests and results travel under separate tags so that they never mix.
 enum : int32_t { MESSAGE_TAG_REQUEST = 1, MESSAGE_TAG_RESULT = 2 };
+// Probes for a message of either tag.
+extern const int32_t MESSAGE_TAG_ANY;
 
 // The system's own failure code (also for an undefined or unknown type).
 constexpr int32_t kMessageErrorCode = 15;
@@ -66,6 +68,22 @@ constexpr int kMoveAheadCapacity = 256;
 constexpr int kKillerCapacity = 512;
 // Most entries of one transposition-table chunk.
 constexpr int kHashTableChunkMaxSize = 256;
+// Host names as MPI reports them, with the terminator.
+constexpr int kProcessorNameSize = 129;
+// Received indexes into the receiver's tables: stack entries, the moves of an
+// entry, heights (killer slots).
+constexpr int kStackIndexLimit = 256;
+constexpr int kMoveIndexLimit = 256;
+constexpr int kHeightLimit = 256;
+
+// One transposition-table entry of a broadcast chunk, as it travels.
+struct HashTableEntry {
+  uint64_t nKey;
+  int32_t nMove;
+  int32_t nDepth;
+  int32_t nFlags;
+  int32_t nValue;
+};
 
 // "<undefined>" for any value outside the tables.
 const char* request_type_name(int32_t type);
@@ -80,22 +98,16 @@ struct HashTableBuffer {
   Request* pBroadcastRequest;
 };
 
-// What the messages read and write outside their own records: the work-id
-// counter, the accumulated history increments that are broadcast, the buffer
-// received chunks point to, the lock around the history block, and the wait
-// that completes a send. Every pointer may be null: the matching message then
-// packs an error, a received chunk is read without a buffer to count in, the
-// history is merged without a lock, and a send returns once it is issued.
+// What the messages read outside their own records: the work-id counter,
+// the accumulated history increments that are broadcast, and the buffer that
+// counts received chunks. Every pointer may be null: the matching message
+// then packs an error, and a received chunk is stored without being counted.
 struct MessageContext {
   int64_t nWorkIdCounter;  // last work id handed out; the first item gets 1
   const uint16_t* pHistoryTableBuffer;  // HistorySize increments each
   const uint16_t* pHistTotTableBuffer;
   const uint16_t* pHistHitTableBuffer;
   HashTableBuffer* pReceiveHashTableBuffer;
-  void (*lock_history)();
-  void (*unlock_history)();
-  // Waits until every send queued for the destination has completed.
-  int32_t (*wait_for_all_sends_completed)(int32_t destination);
 };
 
 MessageContext* MessageContext_GetInstance();

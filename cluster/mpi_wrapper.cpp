@@ -105,6 +105,13 @@ int32_t MPIWrapper_Recv(void* buffer, int32_t source, int32_t tag, MPI_Status* s
   return MPI_Recv(buffer, kPackBufferSize, MPI_PACKED, source, tag, MPI_COMM_WORLD, status);
 }
 
+int32_t MPIWrapper_Get_count(const MPI_Status* status, int32_t* count) {
+  int bytes = 0;
+  const int32_t code = MPI_Get_count(status, MPI_PACKED, &bytes);
+  if (code == MPI_SUCCESS) *count = bytes;
+  return code;
+}
+
 int32_t MPIWrapper_Pack_INT(int32_t value, void* buffer, int32_t* position) {
   return pack(&value, 1, MPI_INT, buffer, position);
 }

@@ -29,6 +29,8 @@ int32_t MPIWrapper_Isend(void* buffer, int32_t count, int32_t destination, int32
 int32_t MPIWrapper_Test(MPI_Request* request, int32_t* flag, MPI_Status* status);
 int32_t MPIWrapper_Iprobe(int32_t tag, int32_t* flag, MPI_Status* status);
 int32_t MPIWrapper_Recv(void* buffer, int32_t source, int32_t tag, MPI_Status* status);
+// Bytes a receive delivered (MPI_Get_count on MPI_PACKED).
+int32_t MPIWrapper_Get_count(const MPI_Status* status, int32_t* count);
 
 int32_t MPIWrapper_Pack_INT(int32_t value, void* buffer, int32_t* position);
 int32_t MPIWrapper_Pack_INT64(int64_t value, void* buffer, int32_t* position);

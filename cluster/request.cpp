@@ -1,15 +1,14 @@
 #include "cluster/request.h"
 
-#include <cinttypes>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "base/configuration.h"
 #include "base/fatal.h"
 #include "base/log.h"
 #include "base/ybwc_manager.h"
-#include "chess/trans.h"
 #include "cluster/message_fields.h"
+#include "cluster/message_layout.h"
 #include "cluster/processor_handler.h"
 
 namespace {
@@ -64,15 +63,9 @@ int32_t wire_type(int32_t type) {
   }
 }
 
-bool merge_needs_lock() {
-  const PellamConfiguration* config = YBWCManager_GetInstance()->pConfiguration;
-  const MessageContext* context = MessageContext_GetInstance();
-  return config->bUseSharedMemoryHistoryTable && config->bSynchronizeHistoryTableAccess &&
-         context->lock_history != nullptr && context->unlock_history != nullptr;
-}
-
-void halve_all(uint16_t* table) {
-  for (int i = 0; i < HistorySize; i++) table[i] = static_cast<uint16_t>((table[i] + 1) / 2);
+bool is_per_peer_replication(int32_t type) {
+  return type == REQUEST_TYPE_HASH_TABLE_REPLICATION || type == REQUEST_TYPE_HISTORY_TABLE_REPLICATION ||
+         type == REQUEST_TYPE_HIST_TOT_TABLE_REPLICATION;
 }
 
 }  // namespace
@@ -91,6 +84,7 @@ Request* Request_Construct() {
   request->nHistoryTableCount = -1;
   request->nHistTotTableCount = -1;
   request->nHistHitTableCount = -1;
+  request->nReceivedLength = kPackBufferSize;
   request->nPackCode = kMessageErrorCode;  // nothing packed yet
   return request;
 }
@@ -101,6 +95,7 @@ void Request_Destruct(Request* request) {
   std::free(request->psOptionName);
   std::free(request->psOptionValue);
   std::free(request->psGoCommands);
+  std::free(request->psProcessorNames);
   Request* shared = request->pBroadcastBuffer;
   if (shared != nullptr && --shared->nReferenceCount <= 0) {
     if (shared->bBroadcastInProgress)
@@ -109,6 +104,11 @@ void Request_Destruct(Request* request) {
       Request_Destruct(shared);
   }
   std::free(request);
+}
+
+const char* Request_GetProcessorName(const Request* request, int32_t rank) {
+  if (request->psProcessorNames == nullptr || rank < 0 || rank >= request->nProcessorNameCount) return "";
+  return request->psProcessorNames + static_cast<size_t>(rank) * kProcessorNameSize;
 }
 
 int32_t Request_InitRootMasterLogonInvitation(Request* request) {
@@ -129,6 +129,19 @@ int32_t Request_InitRootMasterIdleInvitation(Request* request) {
 
 int32_t Request_InitRootMasterSyncPosition(Request* request, const char* position_command) {
   request->nType = REQUEST_TYPE_ROOT_MASTER_SYNC_POSITION;
+  request->nSyncPositionId = YBWCManager_GetInstance()->nSyncPositionId;
+  // Peers that set up a cut-off command under this position id would search
+  // another position than the root master: such a command is not sent.
+  const size_t length = position_command != nullptr ? std::strlen(position_command) : 0;
+  if (length > static_cast<size_t>(kSyncPositionMaxLength)) {
+    std::free(request->psSyncPosition);
+    request->psSyncPosition = nullptr;
+    request->nPosition = 0;
+    request->nPackCode = kMessageErrorCode;
+    QLOG(1, "ERROR Request_InitRootMasterSyncPosition(... position command of %zu characters exceeds %d, errorcode = %d\n",
+         length, kSyncPositionMaxLength, kMessageErrorCode);
+    return kMessageErrorCode;
+  }
   replace_text(&request->psSyncPosition, position_command, kSyncPositionMaxLength);
   return fill(request, "Request_InitRootMasterSyncPosition");
 }
@@ -159,6 +172,18 @@ int32_t Request_InitRootMasterRemoteTest(Request* request, const char* go_comman
 }
 
 int32_t Request_InitRootMasterMachineInfo(Request* request) {
+  const YBWCManager* manager = YBWCManager_GetInstance();
+  int32_t count = manager->nSize;
+  if (count < 0) count = 0;
+  if (count > kMaxProcessors) count = kMaxProcessors;
+  std::free(request->psProcessorNames);
+  request->psProcessorNames = static_cast<char*>(my_malloc(static_cast<size_t>(count) * kProcessorNameSize + 1));
+  request->nProcessorNameCount = count;
+  for (int32_t rank = 0; rank < count; rank++) {
+    const ProcessorHandler* handler = manager->pProcessorHandlers[rank];
+    std::snprintf(request->psProcessorNames + static_cast<size_t>(rank) * kProcessorNameSize, kProcessorNameSize,
+                  "%s", handler != nullptr ? handler->sProcessorName : "");
+  }
   return init_plain(request, REQUEST_TYPE_ROOT_MASTER_MACHINE_INFO, "Request_InitRootMasterMachineInfo");
 }
 
@@ -185,6 +210,7 @@ int32_t Request_InitSlaveProcessSearchResult(Request* request, int64_t nWorkId, 
                                              const uint16_t* pPV, int32_t bPonderMoveOk, double dTime,
                                              double dSpeed, double dCPU, int64_t nNodes, uint64_t nTransUsed) {
   request->nType = REQUEST_TYPE_SLAVE_PROCESS_SEARCH_RESULT;
+  request->nSyncPositionId = YBWCManager_GetInstance()->nSyncPositionId;
   request->nWorkId = nWorkId;
   request->nStackIndex = nStackIndex;
   request->nMoveListIndex = nMoveListIndex;
@@ -222,6 +248,7 @@ int32_t Request_InitHashTableReplication(Request* request, HashTableBuffer* pHas
 int32_t Request_InitHashTableBroadcastBuffer(Request* request, HashTableBuffer* pHashTableBuffer) {
   request->nType = REQUEST_TYPE_HASH_TABLE_BROADCAST_BUFFER;
   request->pHashTableBuffer = pHashTableBuffer;
+  if (pHashTableBuffer != nullptr) request->nHashTableEntryCount = pHashTableBuffer->nChunkSizeForFlush;
   return fill(request, "Request_InitHashTableBroadcastBuffer");
 }
 
@@ -232,6 +259,9 @@ int32_t Request_InitHistoryTableReplication(Request* request, Request* pBroadcas
 }
 
 int32_t Request_InitHistoryTableBroadcastBuffer(Request* request) {
+  request->nSyncPositionId = YBWCManager_GetInstance()->nSyncPositionId;
+  request->nHistoryTableCount = HistorySize;
+  request->pHistoryTable = MessageContext_GetInstance()->pHistoryTableBuffer;
   return init_plain(request, REQUEST_TYPE_HISTORY_TABLE_BROADCAST_BUFFER, "Request_InitHistoryTableBroadcastBuffer");
 }
 
@@ -242,291 +272,54 @@ int32_t Request_InitHistTotTableReplication(Request* request, Request* pBroadcas
 }
 
 int32_t Request_InitHistTotTableBroadcastBuffer(Request* request) {
+  const MessageContext* context = MessageContext_GetInstance();
+  request->nSyncPositionId = YBWCManager_GetInstance()->nSyncPositionId;
+  request->nHistTotTableCount = HistorySize;
+  request->pHistTotTable = context->pHistTotTableBuffer;
+  request->nHistHitTableCount = HistorySize;
+  request->pHistHitTable = context->pHistHitTableBuffer;
   return init_plain(request, REQUEST_TYPE_HIST_TOT_TABLE_BROADCAST_BUFFER, "Request_InitHistTotTableBroadcastBuffer");
 }
 
 int32_t Request_FillParameterIntoBuffer(Request* request) {
-  YBWCManager* manager = YBWCManager_GetInstance();
-  const MessageContext* context = MessageContext_GetInstance();
+  const int32_t type = request->nType;
+  const int32_t wire = wire_type(type);
   request->nPosition = 0;
   MessagePacker packer(kFill, request->buffer, &request->nPosition);
-  packer.Int(wire_type(request->nType), "pThis->nType");
-
-  switch (request->nType) {
-    case REQUEST_TYPE_UNDEFINED:
-    case REQUEST_TYPE_ROOT_MASTER_LOGON_INVITATION:
-    case REQUEST_TYPE_ROOT_MASTER_LOGOFF_INVITATION:
-    case REQUEST_TYPE_ROOT_MASTER_SHUTDOWN:
-    case REQUEST_TYPE_ROOT_MASTER_IDLE_INVITATION:
-    case REQUEST_TYPE_ROOT_MASTER_SUPPORT_SEARCH:
-    case REQUEST_TYPE_ROOT_MASTER_STOP_REMOTE_SEARCH:
-    case REQUEST_TYPE_ROOT_MASTER_NEW_GAME:
-    case REQUEST_TYPE_NON_ROOT_MASTER_SYNC_AFTER_BROADCAST:
-      break;
-    case REQUEST_TYPE_ROOT_MASTER_SYNC_POSITION:
-      packer.Int(manager->nSyncPositionId, "nSyncPositionId");
-      packer.Str(request->psSyncPosition, "pThis->psSyncPosition");
-      break;
-    case REQUEST_TYPE_ROOT_MASTER_SET_OPTION:
-      packer.Str(request->psOptionName, "pThis->psOptionName");
-      packer.Str(request->psOptionValue, "pThis->psOptionValue");
-      break;
-    case REQUEST_TYPE_ROOT_MASTER_REMOTE_TEST:
-      packer.Str(request->psGoCommands, "pThis->psGoCommands");
-      break;
-    case REQUEST_TYPE_ROOT_MASTER_MACHINE_INFO:
-      for (int32_t rank = 0; rank < manager->nSize && rank < kMaxProcessors; rank++) {
-        const ProcessorHandler* handler = manager->pProcessorHandlers[rank];
-        packer.Str(handler != nullptr ? handler->sProcessorName : "", "sProcessorName");
-      }
-      break;
-    case REQUEST_TYPE_SLAVE_TRY_TO_GET_WORK:
-      packer.Int(request->nSyncPositionId, "pThis->nSyncPositionId");
-      break;
-    case REQUEST_TYPE_MASTER_STOP:
-      packer.Int64(request->nWorkId, "pThis->nWorkId");
-      break;
-    case REQUEST_TYPE_SLAVE_PROCESS_SEARCH_RESULT:
-      packer.Int(manager->nSyncPositionId, "nSyncPositionId");
-      packer.Int64(request->nWorkId, "pThis->nWorkId");
-      packer.Int(request->nStackIndex, "pThis->nStackIndex");
-      packer.Int(request->nMoveListIndex, "pThis->nMoveListIndex");
-      pack_search_result(&packer, request);
-      packer.Uint64(request->nTransUsed, "pThis->nTransUsed");
-      break;
-    case REQUEST_TYPE_MASTER_UPDATE_SEARCH_WINDOW:
-      packer.Int64(request->nWorkId, "pThis->nWorkId");
-      packer.Int(request->nAlpha, "pThis->nAlpha");
-      packer.Int(request->nBeta, "pThis->nBeta");
-      break;
-    case REQUEST_TYPE_HASH_TABLE_REPLICATION:
-    case REQUEST_TYPE_HISTORY_TABLE_REPLICATION:
-    case REQUEST_TYPE_HIST_TOT_TABLE_REPLICATION:
-      // A per-peer record sends its shared record's buffer: its own buffer
-      // carries the type alone and is never sent.
-      if (request->pBroadcastBuffer == nullptr) packer.Fail(kMessageErrorCode, "pThis->pBroadcastBuffer");
-      break;
-    case REQUEST_TYPE_HASH_TABLE_BROADCAST_BUFFER:
-      // The header only: the entries are appended as they are collected.
-      if (request->pHashTableBuffer == nullptr)
-        packer.Fail(kMessageErrorCode, "pThis->pHashTableBuffer");
-      else
-        packer.Int(request->pHashTableBuffer->nChunkSizeForFlush, "pThis->pHashTableBuffer->nChunkSizeForFlush");
-      break;
-    case REQUEST_TYPE_HISTORY_TABLE_BROADCAST_BUFFER:
-      packer.Int(manager->nSyncPositionId, "nSyncPositionId");
-      packer.HistoryTable(context->pHistoryTableBuffer, "HistoryTableBuffer");
-      break;
-    case REQUEST_TYPE_HIST_TOT_TABLE_BROADCAST_BUFFER:
-      packer.Int(manager->nSyncPositionId, "nSyncPositionId");
-      packer.HistoryTable(context->pHistTotTableBuffer, "HistTotTableBuffer");
-      packer.HistoryTable(context->pHistHitTableBuffer, "HistHitTableBuffer");
-      break;
-    default:
-      packer.Fail(kMessageErrorCode, "switch(pThis->nType) (default)");
-      break;
+  packer.Int(wire, "pThis->nType");
+  if (type < 0 || type >= REQUEST_TYPE_COUNT) {
+    packer.Fail(kMessageErrorCode, "switch(pThis->nType) (default)");
+  } else if (is_per_peer_replication(type)) {
+    // A per-peer record sends its shared record's buffer: its own buffer
+    // carries the type alone and is never sent.
+    if (request->pBroadcastBuffer == nullptr) packer.Fail(kMessageErrorCode, "pThis->pBroadcastBuffer");
+  } else if (type == REQUEST_TYPE_HASH_TABLE_BROADCAST_BUFFER && request->pHashTableBuffer == nullptr) {
+    packer.Fail(kMessageErrorCode, "pThis->pHashTableBuffer");
+  } else if (packer.ok()) {
+    packer.Adopt(layout_pack(request_layout(wire), request, request->buffer, &request->nPosition, kFill));
   }
   request->nPackCode = packer.code();
   return packer.code();
 }
 
 int32_t Request_GetParameterFromBuffer(Request* request) {
-  YBWCManager* manager = YBWCManager_GetInstance();
   request->nPosition = 0;
   MessageUnpacker unpacker(kGet, request->buffer, &request->nPosition);
   int32_t type = REQUEST_TYPE_UNDEFINED;
   unpacker.Int(&type, "pThis->nType");
-  if (!unpacker.ok()) return unpacker.code();
-  // A type this process does not know is refused before any field is read.
-  if (type < 0 || type >= REQUEST_TYPE_COUNT) {
-    QLOG(1, "ERROR %s(... unknown type %d, errorcode = %d\n", kGet, type, kMessageErrorCode);
-    return kMessageErrorCode;
+  if (unpacker.ok() && request->nPosition > request->nReceivedLength) {
+    QLOG(1, "ERROR %s(... %d bytes received, no type, errorcode = %d\n", kGet, request->nReceivedLength,
+         MPI_ERR_TRUNCATE);
+    return MPI_ERR_TRUNCATE;
   }
+  if (!unpacker.ok()) return unpacker.code();
+  // Nothing this process knows follows a type it does not know: the record
+  // keeps the type alone, and the dispatcher refuses it.
   request->nType = type;
   QLOG(type == REQUEST_TYPE_HASH_TABLE_REPLICATION ? 999 : 6, "Request received from processor <%d>, Type = %d <%s>\n",
        request->nSource, type, request_type_name(type));
-
-  switch (type) {
-    case REQUEST_TYPE_ROOT_MASTER_SYNC_POSITION: {
-      char text[kSyncPositionMaxLength + 1];
-      unpacker.Int(&request->nSyncPositionId, "pThis->nSyncPositionId");
-      unpacker.Str(text, sizeof text, "pThis->psSyncPosition");
-      if (!unpacker.ok()) break;
-      replace_text(&request->psSyncPosition, text, kSyncPositionMaxLength);
-      QLOG(6, "nSyncPositionId = %d\n", request->nSyncPositionId);
-      QLOG(6, "SyncPosition for <%s>\n", request->psSyncPosition);
-      break;
-    }
-    case REQUEST_TYPE_ROOT_MASTER_SET_OPTION: {
-      char name[kOptionTextMaxLength + 1];
-      char value[kOptionTextMaxLength + 1];
-      unpacker.Str(name, sizeof name, "pThis->psOptionName");
-      unpacker.Str(value, sizeof value, "pThis->psOptionValue");
-      if (!unpacker.ok()) break;
-      replace_text(&request->psOptionName, name, kOptionTextMaxLength);
-      replace_text(&request->psOptionValue, value, kOptionTextMaxLength);
-      QLOG(6, "sOptionName <%s>\n", request->psOptionName);
-      QLOG(6, "sOptionValue <%s>\n", request->psOptionValue);
-      break;
-    }
-    case REQUEST_TYPE_ROOT_MASTER_REMOTE_TEST: {
-      char go[kOptionTextMaxLength + 1];
-      unpacker.Str(go, sizeof go, "pThis->psGoCommands");
-      if (!unpacker.ok()) break;
-      replace_text(&request->psGoCommands, go, kOptionTextMaxLength);
-      QLOG(6, "GoCommands <%s>\n", request->psGoCommands);
-      break;
-    }
-    case REQUEST_TYPE_ROOT_MASTER_MACHINE_INFO:
-      for (int32_t rank = 0; rank < manager->nSize && rank < kMaxProcessors && unpacker.ok(); rank++) {
-        char name[MPI_MAX_PROCESSOR_NAME + 1];
-        unpacker.Str(name, sizeof name, "sProcessorName");
-        ProcessorHandler* handler = manager->pProcessorHandlers[rank];
-        if (!unpacker.ok() || handler == nullptr) continue;
-        std::strncpy(handler->sProcessorName, name, sizeof handler->sProcessorName - 1);
-        handler->sProcessorName[sizeof handler->sProcessorName - 1] = '\0';
-        QLOG(5, "Processor name on rank %d is <%s>\n", rank, handler->sProcessorName);
-      }
-      break;
-    case REQUEST_TYPE_SLAVE_TRY_TO_GET_WORK:
-      unpacker.Int(&request->nSyncPositionId, "pThis->nSyncPositionId");
-      if (unpacker.ok()) QLOG(6, "nSyncPositionId = %d\n", request->nSyncPositionId);
-      break;
-    case REQUEST_TYPE_MASTER_STOP:
-      unpacker.Int64(&request->nWorkId, "pThis->nWorkId");
-      if (unpacker.ok()) QLOG(5, "nWorkId = <%12" PRId64 ">\n", request->nWorkId);
-      break;
-    case REQUEST_TYPE_SLAVE_PROCESS_SEARCH_RESULT:
-      unpacker.Int(&request->nSyncPositionId, "pThis->nSyncPositionId");
-      unpacker.Int64(&request->nWorkId, "pThis->nWorkId");
-      unpacker.Int(&request->nStackIndex, "pThis->nStackIndex");
-      unpacker.Int(&request->nMoveListIndex, "pThis->nMoveListIndex");
-      unpack_search_result(&unpacker, request);
-      unpacker.Uint64(&request->nTransUsed, "pThis->nTransUsed");
-      if (!unpacker.ok() || !log_level_enabled(5)) break;
-      QLOG(5, "nSyncPositionId = <%d>\n", request->nSyncPositionId);
-      QLOG(5, "nWorkId = <%12" PRId64 ">\n", request->nWorkId);
-      QLOG(5, "nStackIndex = <%d>\n", request->nStackIndex);
-      QLOG(5, "nMoveListIndex = <%d>\n", request->nMoveListIndex);
-      log_search_result(request);
-      QLOG(5, "nTransUSed <%12" PRIu64 ">\n", request->nTransUsed);
-      break;
-    case REQUEST_TYPE_MASTER_UPDATE_SEARCH_WINDOW:
-      unpacker.Int64(&request->nWorkId, "pThis->nWorkId");
-      unpacker.Int(&request->nAlpha, "pThis->nAlpha");
-      unpacker.Int(&request->nBeta, "pThis->nBeta");
-      if (!unpacker.ok()) break;
-      QLOG(5, "nWorkId = <%12" PRId64 ">\n", request->nWorkId);
-      QLOG(5, "nAlpha = <%d>\n", request->nAlpha);
-      QLOG(5, "nBeta = <%d>\n", request->nBeta);
-      break;
-    case REQUEST_TYPE_HASH_TABLE_REPLICATION:
-      return Request_GetHashTableBufferParameterFromBuffer(request, &unpacker);
-    case REQUEST_TYPE_HISTORY_TABLE_REPLICATION:
-      return Request_GetHistoryTableBufferParameterFromBuffer(request, &unpacker);
-    case REQUEST_TYPE_HIST_TOT_TABLE_REPLICATION:
-      return Request_GetHistTotTableBufferParameterFromBuffer(request, &unpacker);
-    default:
-      break;  // the remaining types carry nothing after their type
-  }
-  return unpacker.code();
-}
-
-int32_t Request_GetHashTableBufferParameterFromBuffer(Request* request, MessageUnpacker* unpacker) {
-  const YBWCManager* manager = YBWCManager_GetInstance();
-  HashTableBuffer* received = MessageContext_GetInstance()->pReceiveHashTableBuffer;
-  request->pHashTableBuffer = received;
-  if (received != nullptr) received->nCount = 0;
-
-  int32_t count = 0;
-  unpacker->Int(&count, "nCount");
-  if (!unpacker->ok()) return unpacker->code();
-  QLOG(999, "nCount = %d\n", count);
-  // A count beyond a chunk's size cannot come from a sender; reading it would
-  // only run past the buffer's end entry after entry.
-  if (count < 0 || count > kHashTableChunkMaxSize) {
-    unpacker->Fail(MPI_ERR_TRUNCATE, "nCount out of range");
-    return unpacker->code();
-  }
-
-  const bool store = manager->bLoggedOn && !manager->bNoTransStore && Trans != nullptr;
-  int32_t first_code = 0;
-  for (int32_t i = 0; i < count; i++) {
-    MessageUnpacker entry(kGet, request->buffer, &request->nPosition);
-    uint64_t key = 0;
-    int32_t move = 0, depth = 0, flags = 0, value = 0;
-    entry.Uint64(&key, "nKey");
-    entry.Int(&move, "nMove");
-    entry.Int(&depth, "nDepth");
-    entry.Int(&flags, "nFlags");
-    entry.Int(&value, "nValue");
-    // A partly read entry is not stored.
-    if (!entry.ok()) {
-      if (first_code == 0) first_code = entry.code();
-      continue;
-    }
-    if (i == 0 && log_level_enabled(999)) {
-      QLOG(999, "nKey = <%12" PRIu64 ">\n", key);
-      QLOG(999, "nMove = %d\n", move);
-      QLOG(999, "nDepth = %d\n", depth);
-      QLOG(999, "nFlags = %d\n", flags);
-      QLOG(999, "nValue = %d\n", value);
-    }
-    if (store) trans_store(Trans, key, move, depth, flags, value);
-    if (received != nullptr) ++received->nCount;
-  }
-  return first_code;
-}
-
-int32_t Request_GetHistoryTableBufferParameterFromBuffer(Request* request, MessageUnpacker* unpacker) {
-  const YBWCManager* manager = YBWCManager_GetInstance();
-  unpacker->Int(&request->nSyncPositionId, "pThis->nSyncPositionId");
-  unpacker->UshortArray(&request->nHistoryTableCount, request->HistoryTable, HistorySize, "pThis->HistoryTable");
-  if (!unpacker->ok()) return unpacker->code();
-  QLOG(6, "nSyncPositionId = %d\n", request->nSyncPositionId);
-  QLOG(5, "nHistoryTableSize = <%d>\n", request->nHistoryTableCount);
-
-  if (!manager->bLoggedOn || request->nSyncPositionId != manager->nSyncPositionId || history_reset_count() == 0 ||
-      gpHistory == nullptr)
-    return 0;
-  const bool locked = merge_needs_lock();
-  if (locked) MessageContext_GetInstance()->lock_history();
-  bool overflow = false;
-  for (int32_t i = 0; i < request->nHistoryTableCount; i++) {
-    gpHistory->History[i] = static_cast<uint16_t>(gpHistory->History[i] + request->HistoryTable[i]);
-    if (gpHistory->History[i] > HistoryMax - 1) overflow = true;
-  }
-  if (overflow) halve_all(gpHistory->History);
-  if (locked) MessageContext_GetInstance()->unlock_history();
-  return 0;
-}
-
-int32_t Request_GetHistTotTableBufferParameterFromBuffer(Request* request, MessageUnpacker* unpacker) {
-  const YBWCManager* manager = YBWCManager_GetInstance();
-  unpacker->Int(&request->nSyncPositionId, "pThis->nSyncPositionId");
-  unpacker->UshortArray(&request->nHistTotTableCount, request->HistTotTable, HistorySize, "pThis->HistTotTable");
-  unpacker->UshortArray(&request->nHistHitTableCount, request->HistHitTable, HistorySize, "pThis->HistHitTable");
-  if (!unpacker->ok()) return unpacker->code();
-  QLOG(6, "nSyncPositionId = %d\n", request->nSyncPositionId);
-  QLOG(5, "nHistTotTableSize = <%d>\n", request->nHistTotTableCount);
-  QLOG(5, "nHistHitTableSize = <%d>\n", request->nHistHitTableCount);
-
-  if (request->nSyncPositionId != manager->nSyncPositionId || history_reset_count() == 0 || gpHistory == nullptr)
-    return 0;
-  const bool locked = merge_needs_lock();
-  if (locked) MessageContext_GetInstance()->lock_history();
-  for (int32_t i = 0; i < HistorySize; i++) {
-    if (i < request->nHistHitTableCount)
-      gpHistory->HistHit[i] = static_cast<uint16_t>(gpHistory->HistHit[i] + request->HistHitTable[i]);
-    if (i < request->nHistTotTableCount)
-      gpHistory->HistTot[i] = static_cast<uint16_t>(gpHistory->HistTot[i] + request->HistTotTable[i]);
-    if (gpHistory->HistTot[i] > HistoryMax - 1) {
-      gpHistory->HistTot[i] = static_cast<uint16_t>((gpHistory->HistTot[i] + 1) / 2);
-      gpHistory->HistHit[i] = static_cast<uint16_t>((gpHistory->HistHit[i] + 1) / 2);
-    }
-  }
-  if (locked) MessageContext_GetInstance()->unlock_history();
-  return 0;
+  return layout_unpack(request_layout(type), request, request->buffer, &request->nPosition, request->nReceivedLength,
+                       kGet);
 }
 
 const char* Request_GetTypeName(Request* request) {

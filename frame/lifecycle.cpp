@@ -12,7 +12,9 @@
 #include "base/ybwc_manager.h"
 #include "chess/board.h"
 #include "cluster/membership.h"
+#include "cluster/message_service.h"
 #include "cluster/mpi_wrapper.h"
+#include "cluster/slave_cycle.h"
 #include "frame/auto_tester.h"
 #include "frame/command_line.h"
 #include "frame/engine_tables.h"
@@ -21,6 +23,7 @@
 #include "search/driver.h"
 #include "uci/engine_init.h"
 #include "uci/loop.h"
+#include "uci/uci_send.h"
 
 namespace {
 
@@ -79,6 +82,10 @@ bool refuse_multi_process_job() {
   return true;
 }
 
+// Only the protocol layer writes protocol lines: the message service's
+// keep-alive goes through it.
+void send_keep_alive() { uci_send("info keepalive"); }
+
 bool tester_active() { return YBWCManager_GetInstance()->pAutoTester->bActive != 0; }
 const char* tester_next_line() { return AutoTester_GetNextUCIString(YBWCManager_GetInstance()->pAutoTester); }
 void tester_deactivate() { YBWCManager_GetInstance()->pAutoTester->bActive = 0; }
@@ -128,6 +135,7 @@ int node_main(int argc, char** argv) {
   set_shutdown_handler(finalize_environment);
   loop_set_command_script(CommandScript{tester_active, tester_next_line, tester_deactivate});
   uci_search_hooks_install();
+  YBWCManager_SetKeepAliveWriter(send_keep_alive);
   option_reset_all();
 
   const int32_t mpi_code = MPIWrapper_Init(&argc, &argv);

@@ -11,6 +11,7 @@
 #include "base/timer.h"
 #include "base/ybwc_manager.h"
 #include "cluster/membership.h"
+#include "cluster/message_service.h"
 #include "cluster/mpi_wrapper.h"
 #include "cluster/processor_handler.h"
 #include "frame/auto_tester.h"
@@ -123,6 +124,7 @@ void YBWCManager_Destruct(YBWCManager* manager) {
     YBWCManager_Log(manager, "ERROR YBWCManager_Destruct(... failed at YBWCManager_Finalize(..., errorcode = %d\n",
                     code);
   }
+  YBWCManager_ReleaseDelayedRequests(manager);
   for (Timer*& timer : manager->pDumpTimers) {
     Timer_Destruct(timer);
     timer = nullptr;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Quorrel builds, runs and tests with. Idempotent.
 set -euo pipefail
-PACKAGES=(mpich libmpich-dev libargtable2-dev libgtest-dev cmake g++ make)
+# clang and its runtime libraries build the fuzz targets (libFuzzer with the sanitizers).
+PACKAGES=(mpich libmpich-dev libargtable2-dev libgtest-dev cmake g++ make clang libclang-rt-14-dev)
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

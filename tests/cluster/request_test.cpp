@@ -9,6 +9,7 @@
 #include "../chess/history_test_util.h"
 #include "base/option.h"
 #include "chess/trans.h"
+#include "cluster/message_dispatch.h"
 #include "cluster/processor_handler.h"
 #include "message_test_util.h"
 
@@ -21,6 +22,12 @@ Request* receive(const Request* sent, int32_t* code) {
   received->nSource = 3;
   *code = Request_GetParameterFromBuffer(received);
   return received;
+}
+
+// What the dispatcher does with a record whose fields were read.
+int32_t act_on(Request* received) {
+  received->bParametersUnread = 0;
+  return RequestDispatcher_Dispatch(received);
 }
 
 // Reads a packed message field by field, the way a peer's MPI sees it.
@@ -137,13 +144,26 @@ TEST_F(RequestMessage, SyncPositionCarriesTheManagersIdAndAtMost8000Characters) 
   EXPECT_STREQ(received->psSyncPosition, line.c_str());
   Request_Destruct(received);
 
-  const std::string long_line(9000, 'x');
-  ASSERT_EQ(Request_InitRootMasterSyncPosition(sent, long_line.c_str()), 0);
-  EXPECT_EQ(std::strlen(sent->psSyncPosition), 8000u);
+  // A command of exactly 8000 characters still goes out whole.
+  const std::string longest(8000, 'x');
+  ASSERT_EQ(Request_InitRootMasterSyncPosition(sent, longest.c_str()), 0);
   received = receive(sent, &code);
   EXPECT_EQ(code, 0);
   EXPECT_EQ(std::strlen(received->psSyncPosition), 8000u);
   Request_Destruct(received);
+  Request_Destruct(sent);
+}
+
+TEST_F(RequestMessage, PositionCommandLongerThanTheFieldIsRefusedNotCut) {
+  // Peers would set up another position than the root master under the same id.
+  const std::string long_line(9000, 'x');
+  Request* sent = Request_Construct();
+  sent->nDestination = 0;
+  EXPECT_EQ(Request_InitRootMasterSyncPosition(sent, long_line.c_str()), 15);
+  EXPECT_EQ(sent->psSyncPosition, nullptr);
+  EXPECT_NE(Request_Send(sent), 0);
+  EXPECT_EQ(sent->mpiRequest, MPI_REQUEST_NULL);
+  EXPECT_EQ(sent->bSendCancelled, 1);
   Request_Destruct(sent);
 }
 
@@ -199,6 +219,13 @@ TEST_F(RequestMessage, MachineInfoCarriesEveryRanksNameIntoTheReceiversHandlers)
   int32_t code = -1;
   Request* received = receive(sent, &code);
   EXPECT_EQ(code, 0);
+  // Reading fills the record; the names reach the handlers when it is dispatched.
+  ASSERT_EQ(received->nProcessorNameCount, 3);
+  for (int rank = 0; rank < 3; rank++) {
+    EXPECT_STREQ(Request_GetProcessorName(received, rank), names[rank]);
+    EXPECT_STREQ(handlers[rank]->sProcessorName, "");
+  }
+  EXPECT_EQ(act_on(received), 0);
   for (int rank = 0; rank < 3; rank++) EXPECT_STREQ(handlers[rank]->sProcessorName, names[rank]);
   Request_Destruct(received);
   Request_Destruct(sent);
@@ -346,16 +373,17 @@ TEST_F(RequestMessage, CountsBeyondTheReceivingArraysAreRefused) {
   Request_Destruct(received);
 }
 
-TEST_F(RequestMessage, UnknownTypesAreRefusedWithoutFillingTheRecord) {
+TEST_F(RequestMessage, UnknownTypesAreReadAloneAndRefusedByTheDispatcher) {
   for (int32_t type : {23, 99, -1}) {
     RawMessage raw;
     raw.Int(type);
     raw.Int(5);
     int32_t code = -1;
     Request* received = receive(raw.record, &code);
-    EXPECT_EQ(code, 15) << type;
-    EXPECT_EQ(received->nType, REQUEST_TYPE_UNDEFINED);
-    EXPECT_EQ(received->nSyncPositionId, -1);
+    EXPECT_EQ(code, 0) << type;
+    EXPECT_EQ(received->nType, type);
+    EXPECT_EQ(received->nSyncPositionId, -1);  // nothing read after the type
+    EXPECT_EQ(act_on(received), 15);
     Request_Destruct(received);
   }
 }
@@ -449,6 +477,11 @@ TEST_F(HashTableChunk, BroadcastBufferGoesOutAsReplicationAndIsStored) {
   Request* received = receive(shared, &code);
   EXPECT_EQ(code, 0);
   EXPECT_EQ(received->nType, REQUEST_TYPE_HASH_TABLE_REPLICATION);
+  EXPECT_EQ(received->nHashTableEntryCount, 2);
+  EXPECT_EQ(received->HashTableEntries[1].nKey, kKeys[1]);
+  EXPECT_FALSE(stored(0));  // reading stores nothing
+  EXPECT_EQ(receive_buffer_.nCount, 0);
+  EXPECT_EQ(act_on(received), 0);
   EXPECT_EQ(received->pHashTableBuffer, &receive_buffer_);
   EXPECT_EQ(receive_buffer_.nCount, 2);
   EXPECT_TRUE(stored(0));
@@ -463,6 +496,7 @@ TEST_F(HashTableChunk, ReadButNotStoredDuringAHashChangeOrBeforeLogOn) {
   int32_t code = -1;
   Request* received = receive(shared, &code);
   EXPECT_EQ(code, 0);
+  EXPECT_EQ(act_on(received), 0);
   EXPECT_EQ(receive_buffer_.nCount, 2);
   EXPECT_FALSE(stored(0));
   Request_Destruct(received);
@@ -470,6 +504,7 @@ TEST_F(HashTableChunk, ReadButNotStoredDuringAHashChangeOrBeforeLogOn) {
   manager_->bLoggedOn = 0;
   received = receive(shared, &code);
   EXPECT_EQ(code, 0);
+  EXPECT_EQ(act_on(received), 0);
   EXPECT_FALSE(stored(1));
   Request_Destruct(received);
   Request_Destruct(shared);
@@ -555,6 +590,8 @@ TEST_F(HistoryMerge, HistoryIncrementsAreAddedOnlyForThisPositionWhenLoggedOn) {
   Request* received = receive(shared, &code);
   EXPECT_EQ(code, 0);
   EXPECT_EQ(received->nHistoryTableCount, HistorySize);
+  EXPECT_EQ(gpHistory->History[10], 100);  // reading merges nothing
+  EXPECT_EQ(act_on(received), 0);
   EXPECT_EQ(gpHistory->History[10], 125);
   EXPECT_EQ(gpHistory->History[700], 4);
   Request_Destruct(received);
@@ -562,11 +599,13 @@ TEST_F(HistoryMerge, HistoryIncrementsAreAddedOnlyForThisPositionWhenLoggedOn) {
   manager_->nSyncPositionId = 7;  // a message about an earlier position is ignored
   received = receive(shared, &code);
   EXPECT_EQ(code, 0);
+  EXPECT_EQ(act_on(received), 0);
   EXPECT_EQ(gpHistory->History[10], 125);
   Request_Destruct(received);
   manager_->nSyncPositionId = 6;
   manager_->bLoggedOn = 0;
   received = receive(shared, &code);
+  EXPECT_EQ(act_on(received), 0);
   EXPECT_EQ(gpHistory->History[10], 125);
   Request_Destruct(received);
 
@@ -575,6 +614,7 @@ TEST_F(HistoryMerge, HistoryIncrementsAreAddedOnlyForThisPositionWhenLoggedOn) {
   gpHistory->History[10] = 16370;
   gpHistory->History[11] = 9;
   received = receive(shared, &code);
+  EXPECT_EQ(act_on(received), 0);
   EXPECT_EQ(gpHistory->History[10], (16395 + 1) / 2);
   EXPECT_EQ(gpHistory->History[11], 5);
   Request_Destruct(received);
@@ -603,6 +643,8 @@ TEST_F(HistoryMerge, HitAndTotalIncrementsAreAddedAndHalvedPerIndex) {
   int32_t code = -1;
   Request* received = receive(shared, &code);
   EXPECT_EQ(code, 0);
+  EXPECT_EQ(gpHistory->HistTot[3], 1);  // reading merges nothing
+  EXPECT_EQ(act_on(received), 0);
   EXPECT_EQ(gpHistory->HistTot[3], 11);
   EXPECT_EQ(gpHistory->HistHit[3], 5);
   EXPECT_EQ(gpHistory->HistTot[4], (16400 + 1) / 2);
@@ -612,23 +654,12 @@ TEST_F(HistoryMerge, HitAndTotalIncrementsAreAddedAndHalvedPerIndex) {
   Request_Destruct(shared);
 }
 
-int g_waits = 0;
-int32_t g_wait_destination = -1;
-
 TEST_F(RequestMessage, SentToItselfArrivesWithTagOneAndCompletes) {
-  MessageContext_GetInstance()->wait_for_all_sends_completed = [](int32_t destination) {
-    ++g_waits;
-    g_wait_destination = destination;
-    return 0;
-  };
-  g_waits = 0;
   Request* sent = Request_Construct();
   sent->nDestination = 0;
   EXPECT_TRUE(Request_IsSendPending(sent));  // not issued yet
   ASSERT_EQ(Request_InitMasterUpdateSearchWindow(sent, 5, 10, 20), 0);
   ASSERT_EQ(Request_Send(sent), 0);
-  EXPECT_EQ(g_waits, 1);
-  EXPECT_EQ(g_wait_destination, 0);
 
   int32_t flag = 0;
   MPI_Status status;

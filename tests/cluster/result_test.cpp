@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "../chess/history_test_util.h"
+#include "cluster/message_dispatch.h"
 #include "message_test_util.h"
 
 namespace {
@@ -277,6 +278,11 @@ TEST_F(ResultMessage, WorkItemReplacesTheHistoryTablesOnlyWhenAllArriveWhole) {
   EXPECT_EQ(code, 0);
   EXPECT_EQ(received->nHistoryTableCount, HistorySize);
   EXPECT_EQ(received->nHistHitTableCount, HistorySize);
+  EXPECT_EQ(received->HistTotTable[5], sender.HistTot[5]);
+  EXPECT_EQ(gpHistory->History[5], 9);  // reading replaces nothing
+  // Taken over when the work item is dispatched to a node waiting for work.
+  manager_->nState = NODE_STATE_WAITING_FOR_WORK;
+  EXPECT_EQ(ResultDispatcher_Dispatch(received), 0);
   EXPECT_EQ(std::memcmp(gpHistory->History, sender.History, sizeof sender.History), 0);
   EXPECT_EQ(std::memcmp(gpHistory->HistTot, sender.HistTot, sizeof sender.HistTot), 0);
   EXPECT_EQ(std::memcmp(gpHistory->HistHit, sender.HistHit, sizeof sender.HistHit), 0);
@@ -294,21 +300,24 @@ TEST_F(ResultMessage, WorkItemReplacesTheHistoryTablesOnlyWhenAllArriveWhole) {
   for (int i = 0; i < HistorySize; i++) gpHistory->History[i] = 9;
   received = receive(sent, &code);
   EXPECT_EQ(code, MPI_ERR_TRUNCATE);
+  manager_->nState = NODE_STATE_WAITING_FOR_WORK;
+  EXPECT_EQ(ResultDispatcher_Dispatch(received), 15);
   for (int i = 0; i < HistorySize; i++) ASSERT_EQ(gpHistory->History[i], 9) << i;
   Result_Destruct(received);
   Result_Destruct(sent);
 }
 
-TEST_F(ResultMessage, UnknownTypesAreRefusedWithoutFillingTheRecord) {
+TEST_F(ResultMessage, UnknownTypesAreReadAloneAndRefusedByTheDispatcher) {
   for (int32_t type : {10, 1000, -8}) {
     Result* raw = Result_Construct();
     ASSERT_EQ(MPIWrapper_Pack_INT(type, raw->buffer, &raw->nPosition), 0);
     ASSERT_EQ(MPIWrapper_Pack_INT(7, raw->buffer, &raw->nPosition), 0);
     int32_t code = -1;
     Result* received = receive(raw, &code);
-    EXPECT_EQ(code, 15);
-    EXPECT_EQ(received->nType, RESULT_TYPE_UNDEFINED);
-    EXPECT_EQ(received->nSyncPositionId, -2);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(received->nType, type);
+    EXPECT_EQ(received->nSyncPositionId, -2);  // nothing read after the type
+    EXPECT_EQ(ResultDispatcher_Dispatch(received), 15);
     Result_Destruct(received);
     Result_Destruct(raw);
   }
