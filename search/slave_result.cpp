@@ -49,12 +49,11 @@ bool result_belongs_to_stack(const YBWCManager* manager, const Request* r) {
          r->nWorkId, e.nWorkIdList[k]);
     return false;
   }
-  // Work ids are unique per master, so only a result sent twice (or by another rank) gets here.
-  if ((e.nCallType != CALL_TYPE_FULL_ROOT && e.nCallType != CALL_TYPE_FULL_SEARCH) ||
-      e.nSlaveRankList[k] != r->nSource || e.bMoveDoneList[k]) {
+  // Work ids are unique per master, so only a result sent twice gets here.
+  if ((e.nCallType != CALL_TYPE_FULL_ROOT && e.nCallType != CALL_TYPE_FULL_SEARCH) || !Stack_MoveIsHeld(e, k)) {
     QLOG(4, "WARNING YBWCManager_ProcessSlaveResult(... slave result for nWorkId = %12" PRId64
-            " received from %d, but the move is not held by that slave\n",
-         r->nWorkId, r->nSource);
+            " received, but the move is not held by a slave\n",
+         r->nWorkId);
     return false;
   }
   return true;
