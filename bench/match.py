@@ -2,6 +2,10 @@
 """A small match between two UCI engines with a clock and an increment.
 
     bench/match.py ENGINE_A ENGINE_B [games] [base seconds] [increment seconds] [referee]
+                   [--a-option "Name=Value"] ... [--b-option "Name=Value"] ...
+
+An engine is a command line ("mpiexec -n 2 build/quorrel" runs Quorrel as a
+job of two processes); the options are set before the first game.
 
 Games start from short opening lines, each line played once with each colour.
 The referee (quorrel-referee, which judges with Quorrel's own chess core)
@@ -9,9 +13,10 @@ says when a game is over. A side whose clock runs out (50 ms grace) or that
 plays an illegal move loses; a game longer than 400 plies is a draw.
 Prints each result and the score of ENGINE_A with an Elo estimate.
 """
+import argparse
 import math
+import shlex
 import subprocess
-import sys
 import time
 
 OPENINGS = [
@@ -23,12 +28,15 @@ GRACE = 0.05
 
 
 class Engine:
-    def __init__(self, command):
+    def __init__(self, command, options=()):
         self.name = command
-        self.proc = subprocess.Popen([command], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+        self.proc = subprocess.Popen(shlex.split(command), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                      stderr=subprocess.DEVNULL, text=True, bufsize=1)
         self.send("uci")
         self.wait_for("uciok")
+        for option in options:
+            name, value = option.split("=", 1)
+            self.send("setoption name %s value %s" % (name, value))
 
     def send(self, line):
         self.proc.stdin.write(line + "\n")
@@ -89,13 +97,19 @@ def play(white, black, opening, base, inc, referee):
 
 
 def main():
-    a_cmd, b_cmd = sys.argv[1], sys.argv[2]
-    games = int(sys.argv[3]) if len(sys.argv) > 3 else 20
-    base = float(sys.argv[4]) if len(sys.argv) > 4 else 10.0
-    inc = float(sys.argv[5]) if len(sys.argv) > 5 else 0.1
-    referee_cmd = sys.argv[6] if len(sys.argv) > 6 else "build/quorrel-referee"
-    referee = subprocess.Popen([referee_cmd], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True, bufsize=1)
-    a, b = Engine(a_cmd), Engine(b_cmd)
+    parser = argparse.ArgumentParser()
+    parser.add_argument("a_cmd")
+    parser.add_argument("b_cmd")
+    parser.add_argument("games", type=int, nargs="?", default=20)
+    parser.add_argument("base", type=float, nargs="?", default=10.0)
+    parser.add_argument("inc", type=float, nargs="?", default=0.1)
+    parser.add_argument("referee", nargs="?", default="build/quorrel-referee")
+    parser.add_argument("--a-option", action="append", default=[])
+    parser.add_argument("--b-option", action="append", default=[])
+    args = parser.parse_args()
+    a_cmd, b_cmd, games, base, inc = args.a_cmd, args.b_cmd, args.games, args.base, args.inc
+    referee = subprocess.Popen([args.referee], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True, bufsize=1)
+    a, b = Engine(a_cmd, args.a_option), Engine(b_cmd, args.b_option)
     score = 0.0
     results = {"win": 0, "draw": 0, "loss": 0}
     for game in range(games):
