@@ -27,6 +27,8 @@ import subprocess
 import sys
 import time
 
+from uci_job import Job, read_epd
+
 ROOT_OWN = re.compile(r"\s+0:INFO total nodes searched (\d+) total nps")
 ROOT_SUM = re.compile(r"\s+0:INFO total time (\d+) sum off all total nodes searched (\d+)")
 NON_ROOT_NODES = re.compile(r"\s+([1-9]\d*):INFO total nodes searched (\d+) \n?$")
@@ -40,16 +42,6 @@ def builtin_positions(source="frame/auto_tester.cpp"):
         return re.findall(r'"([1-8rnbqkpRNBQKP/]+ [wb] [-KQkq]+ [-a-h1-8]+ \d+ \d+)"', text.read())
 
 
-def wac_positions(path="tests/data/wac.epd"):
-    fens = []
-    with open(path) as epd:
-        for line in epd:
-            fields = line.split()
-            if len(fields) >= 4:
-                fens.append(" ".join(fields[:4]) + " 0 1")
-    return fens
-
-
 def score_value(kind, number):
     if kind == "cp":
         return number
@@ -57,40 +49,18 @@ def score_value(kind, number):
 
 
 def search(binary, processes, fen, depth):
-    command = ["mpiexec", "-n", str(processes), binary]
-    proc = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                            text=True, bufsize=1)
-    lines = []
-
-    def send(line):
-        proc.stdin.write(line + "\n")
-        proc.stdin.flush()
-
-    def until(prefix):
-        for line in proc.stdout:
-            lines.append(line)
-            if line.startswith(prefix):
-                return line
-        raise RuntimeError("job ended early")
-
-    send("uci")
-    until("uciok")
-    send("setoption name OwnBook value false")
-    send("setoption name Log To Stdout value true")
-    send("isready")
-    until("readyok")
-    send("position fen " + fen)
+    job = Job(["mpiexec", "-n", str(processes), binary])
+    job.start([("OwnBook", "false"), ("Log To Stdout", "true")])
+    job.send("position fen " + fen)
     start = time.monotonic()
-    send("go depth %d" % depth)
-    best = until("bestmove")
+    job.send("go depth %d" % depth)
+    best = job.wait_for("bestmove")
     elapsed = time.monotonic() - start
-    send("quit")
-    rest, _ = proc.communicate(timeout=120)
-    lines.extend(rest.splitlines(keepends=True))
+    job.finish()
 
     result = {"move": best.split()[1], "time": elapsed, "score": None, "nodes": 0, "own": None, "sum": None,
               "non_root": 0, "counters": collections.Counter()}
-    for line in lines:
+    for line in job.lines:
         if m := SCORE.match(line):
             result["score"] = score_value(m.group(2), int(m.group(3)))
         elif m := FINAL_NODES.match(line):
@@ -120,7 +90,7 @@ def main():
     if args.set in ("builtin", "both"):
         sets.append(("builtin", builtin_positions()))
     if args.set in ("wac", "both"):
-        sets.append(("wac", wac_positions()))
+        sets.append(("wac", read_epd("tests/data/wac.epd")))
     referee = subprocess.Popen([args.referee], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True, bufsize=1)
 
     problems = 0

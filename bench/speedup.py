@@ -30,9 +30,10 @@ import argparse
 import math
 import os
 import re
-import subprocess
 import sys
 import time
+
+from uci_job import Job, read_epd
 
 ROOT_TOTAL = re.compile(r"\s+0:INFO total time (\d+) sum off all total nodes searched (\d+)")
 ROOT_OWN = re.compile(r"\s+0:INFO total nodes searched (\d+) total nps")
@@ -53,38 +54,10 @@ def command_for(config, binary):
     return ["mpiexec", "-n", str(n), binary], env, n
 
 
-class Job:
-    def __init__(self, command, env):
-        self.proc = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                     text=True, bufsize=1, env=env)
-        self.lines = []
-
-    def send(self, line):
-        self.proc.stdin.write(line + "\n")
-        self.proc.stdin.flush()
-
-    def wait_for(self, prefix):
-        for line in self.proc.stdout:
-            self.lines.append(line)
-            if line.startswith(prefix):
-                return line
-        raise RuntimeError("the job ended before %r" % prefix)
-
-    def finish(self, timeout=60):
-        self.send("quit")
-        rest, _ = self.proc.communicate(timeout=timeout)
-        self.lines.extend(rest.splitlines(keepends=True))
-
-
 def run_position(config, binary, fen, depth, options):
     command, env, processes = command_for(config, binary)
     job = Job(command, env)
-    job.send("uci")
-    job.wait_for("uciok")
-    for name, value in [("OwnBook", "false")] + options + ([("Log To Stdout", "true")] if processes > 1 else []):
-        job.send("setoption name %s value %s" % (name, value))
-    job.send("isready")
-    job.wait_for("readyok")
+    job.start([("OwnBook", "false")] + options + ([("Log To Stdout", "true")] if processes > 1 else []))
     job.send("position fen " + fen)
     start = time.monotonic()
     job.send("go depth %d" % depth)
@@ -126,13 +99,7 @@ def main():
     args = parser.parse_args()
     options = [tuple(o.split("=", 1)) for o in args.option]
 
-    fens = []
-    with open(args.epd) as epd:
-        for line in epd:
-            fields = line.split()
-            if len(fields) >= 4:
-                fens.append(" ".join(fields[:4]) + " 0 1")
-    fens = fens[:args.count]
+    fens = read_epd(args.epd)[:args.count]
     configs = args.configs.split(",")
     if "1" not in configs:
         configs.insert(0, "1")
