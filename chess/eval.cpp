@@ -4,6 +4,7 @@
 
 #include "chess/attack.h"
 #include "chess/draw.h"
+#include "chess/eval_cache.h"
 #include "chess/material.h"
 #include "chess/pawn.h"
 #include "chess/pst.h"
@@ -359,9 +360,14 @@ void eval_init() {
   build_king_zone_deltas();
 }
 
-void eval_parameter(const eval_parameters_t& parameters) { eval_parameters = parameters; }
+void eval_parameter(const eval_parameters_t& parameters) {
+  eval_parameters = parameters;
+  eval_cache_clear();
+}
 
 void pst_init(int w_pawn, int w_square, int w_king) {
+  // The board's piece-square sums are built from this table.
+  eval_cache_clear();
   for (int s = 0; s < 64; ++s) {
     const int f = s & 7, r = s >> 3;
     int op[6] = {}, eg[6] = {};  // pawn, knight, bishop, rook, queen, king
@@ -399,7 +405,22 @@ void eval_configure(const eval_settings_t& settings) {
   eval_parameter(settings.parameters);
 }
 
+namespace {
+
+bool lazy_cut(int value, int alpha, int beta) {
+  return value - eval_parameters.lazy_margin >= beta || value + eval_parameters.lazy_margin <= alpha;
+}
+
+}  // namespace
+
 int eval_position(const board_state_t& board, int alpha, int beta) {
+  eval_cache_entry_t& slot = eval_cache_slot(board.hash_key);
+  if (slot.key == board.hash_key && slot.flags != 0) {
+    if (slot.flags & EVAL_CACHE_DRAWN) return 0;
+    if ((slot.flags & EVAL_CACHE_LAZY) && lazy_cut(slot.cheap_value, alpha, beta)) return slot.cheap_value;
+    if (slot.flags & EVAL_CACHE_FULL) return slot.full_value;
+  }
+
   const material_record_t material = material_probe(board);
   const pawn_record_t pawns = pawn_probe(board);
   int opening = board.pst_opening + material.score_opening + pawns.score_opening;
@@ -407,7 +428,10 @@ int eval_position(const board_state_t& board, int alpha, int beta) {
 
   int mul[2] = {material.draw_mul[WHITE], material.draw_mul[BLACK]};
   draw_scale(board, material, pawns, mul);
-  if (mul[WHITE] == 0 && mul[BLACK] == 0) return 0;
+  if (mul[WHITE] == 0 && mul[BLACK] == 0) {
+    slot = {board.hash_key, 0, 0, EVAL_CACHE_DRAWN, 0};
+    return 0;
+  }
 
   const bool white_moves = board.side_to_move == WHITE;
   opening += white_moves ? 20 : -20;
@@ -420,10 +444,16 @@ int eval_position(const board_state_t& board, int alpha, int beta) {
   endgame += patterns.endgame;
 
   const int phase = material.game_phase;
+  uint8_t flags = 0;
+  int cheap = 0;
   if (eval_parameters.lazy_eval && board.piece_count[WHITE] > 3 && board.piece_count[BLACK] > 3) {
-    int v = phase_mix(opening, endgame, phase);
-    if (!white_moves) v = -v;
-    if (v - eval_parameters.lazy_margin >= beta || v + eval_parameters.lazy_margin <= alpha) return v;
+    cheap = phase_mix(opening, endgame, phase);
+    if (!white_moves) cheap = -cheap;
+    flags = EVAL_CACHE_LAZY;
+    if (lazy_cut(cheap, alpha, beta)) {
+      slot = {board.hash_key, cheap, 0, flags, 0};
+      return cheap;
+    }
   }
 
   int act_op[2] = {0, 0}, act_eg[2] = {0, 0}, king_op[2] = {0, 0}, pass_op[2] = {0, 0}, pass_eg[2] = {0, 0};
@@ -452,5 +482,7 @@ int eval_position(const board_state_t& board, int alpha, int beta) {
 
   if (value > ValueEvalInf) value = ValueEvalInf;
   if (value < -ValueEvalInf) value = -ValueEvalInf;
-  return white_moves ? value : -value;
+  if (!white_moves) value = -value;
+  slot = {board.hash_key, cheap, static_cast<int16_t>(value), static_cast<uint8_t>(flags | EVAL_CACHE_FULL), 0};
+  return value;
 }
