@@ -1,6 +1,7 @@
 #include "chess/eval.h"
 
 #include <array>
+#include <bit>
 
 #include "chess/attack.h"
 #include "chess/draw.h"
@@ -320,8 +321,8 @@ int king_safety(const board_state_t& board, int me) {
 // ---- Passed pawns ----
 void passed_pawns(const board_state_t& board, int me, const pawn_record_t& pawns, int& op, int& eg) {
   const int opp = me ^ 1;
-  for (int file = 4; file <= 11; ++file) {
-    if ((pawns.passer_files[me] & (1 << (file - 4))) == 0) continue;
+  for (unsigned files = pawns.passer_files[me]; files != 0; files &= files - 1) {
+    const int file = std::countr_zero(files) + 4;
     int bits = board.pawn_file_bits[me][file] & 0xFF;
     if (bits == 0) continue;  // a record from a colliding key; nothing to score
     int rank = rank_highest[bits];

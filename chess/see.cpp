@@ -49,21 +49,37 @@ void collect_attackers(see_list_t& list, const board_state_t& board, int to, int
 }
 
 // Best result for the side to recapture now, which may also stand pat (0).
-// `on_to` is the value of the piece currently on the destination.
+// `on_to` is the value of the piece currently on the destination. The
+// captures are played forward, each side taking with its least valuable
+// attacker, and the stand-pat choices are folded back from the last one.
 int see_rec(see_list_t lists[2], int side, const board_state_t& board, int to, int on_to) {
-  see_list_t& list = lists[side];
-  if (list.count == 0) return 0;
-  int sq = list.square[--list.count];
-  add_hidden(lists, board, to, sq);
-  int win = on_to;
-  if (win == KING_VALUE) return win;
-  int code = board.squares[sq];
-  int value = piece_value[code];
-  if (piece_is_pawn(code) && square_promotion_rank[to]) {
-    value = QUEEN_VALUE;
-    win += QUEEN_VALUE - 100;
+  // Every capture removes an attacker of one of the lists, and each piece on
+  // the board joins a list at most once.
+  int wins[2 * SeeListSize + 1];
+  int depth = 0;
+  int result = 0;
+  while (depth < 2 * SeeListSize) {
+    see_list_t& list = lists[side];
+    if (list.count == 0) break;
+    int sq = list.square[--list.count];
+    add_hidden(lists, board, to, sq);
+    if (on_to == KING_VALUE) {
+      result = KING_VALUE;  // the king is taken: the exchange ends here
+      break;
+    }
+    int win = on_to;
+    int code = board.squares[sq];
+    int value = piece_value[code];
+    if (piece_is_pawn(code) && square_promotion_rank[to]) {
+      value = QUEEN_VALUE;
+      win += QUEEN_VALUE - 100;
+    }
+    wins[depth++] = win;
+    on_to = value;
+    side ^= 1;
   }
-  return std::max(0, win - see_rec(lists, side ^ 1, board, to, value));
+  while (depth > 0) result = std::max(0, wins[--depth] - result);
+  return result;
 }
 
 }  // namespace
@@ -74,7 +90,9 @@ int see_exchange(int move, const board_state_t& board) {
   int code = board.squares[from];
   int me = piece_colour(code);
   int opp = me ^ 1;
-  see_list_t lists[2] = {};
+  see_list_t lists[2];
+  lists[0].count = 0;
+  lists[1].count = 0;
 
   int mover_value = piece_value[code];
   int gain = piece_value[board.squares[to]];
