@@ -335,8 +335,8 @@ void passed_pawns(const board_state_t& board, int me, const pawn_record_t& pawns
         (pawn_is_unstoppable(board, sq, me) || pawn_has_king_support(board, sq, me))) {
       delta = 920;
     } else if (board.squares[target] == PIECE_EMPTY &&
-               see_exchange(move_encode(sq, target, square_promotion_rank[target] ? MOVE_PROMOTE_QUEEN : 0),
-                            board) >= 0) {
+               see_at_least(move_encode(sq, target, square_promotion_rank[target] ? MOVE_PROMOTE_QUEEN : 0),
+                            board, 0)) {
       delta = 180;
     } else {
       delta = 120;

@@ -82,34 +82,66 @@ int see_rec(see_list_t lists[2], int side, const board_state_t& board, int to, i
   return result;
 }
 
-}  // namespace
+// The exchange on a move's destination before anyone recaptures: the
+// material won so far, the value of the piece now standing there, and the
+// pieces behind the mover (and behind a pawn taken en passant) that join in.
+struct see_start_t {
+  int to;
+  int me;
+  int gain;
+  int mover_value;
+  see_list_t lists[2];
+};
 
-int see_exchange(int move, const board_state_t& board) {
+void see_begin(see_start_t& s, int move, const board_state_t& board) {
   int from = move_from(move);
   int to = move_to(move);
   int code = board.squares[from];
-  int me = piece_colour(code);
-  int opp = me ^ 1;
-  see_list_t lists[2];
-  lists[0].count = 0;
-  lists[1].count = 0;
-
-  int mover_value = piece_value[code];
-  int gain = piece_value[board.squares[to]];
+  s.to = to;
+  s.me = piece_colour(code);
+  s.lists[0].count = 0;
+  s.lists[1].count = 0;
+  s.mover_value = piece_value[code];
+  s.gain = piece_value[board.squares[to]];
   if (move_is_promotion(move)) {
-    mover_value = piece_value[promotion_flags[move_promotion_bits(move)] | colour_flag(me)];
-    gain += mover_value - 100;
+    s.mover_value = piece_value[promotion_flags[move_promotion_bits(move)] | colour_flag(s.me)];
+    s.gain += s.mover_value - 100;
   }
-  add_hidden(lists, board, to, from);
+  add_hidden(s.lists, board, to, from);
   if (move_is_en_passant(move)) {
-    gain += 100;
-    add_hidden(lists, board, to, to - pawn_step[me]);
+    s.gain += 100;
+    add_hidden(s.lists, board, to, to - pawn_step[s.me]);
   }
+}
 
-  collect_attackers(lists[opp], board, to, opp, 0);
-  if (lists[opp].count == 0) return gain;
-  collect_attackers(lists[me], board, to, me, from);
-  return gain - see_rec(lists, opp, board, to, mover_value);
+}  // namespace
+
+int see_exchange(int move, const board_state_t& board) {
+  see_start_t s;
+  see_begin(s, move, board);
+  int opp = s.me ^ 1;
+  collect_attackers(s.lists[opp], board, s.to, opp, 0);
+  if (s.lists[opp].count == 0) return s.gain;
+  collect_attackers(s.lists[s.me], board, s.to, s.me, move_from(move));
+  return s.gain - see_rec(s.lists, opp, board, s.to, s.mover_value);
+}
+
+bool see_at_least(int move, const board_state_t& board, int threshold) {
+  see_start_t s;
+  see_begin(s, move, board);
+  int opp = s.me ^ 1;
+  see_list_t& defenders = s.lists[opp];
+  collect_attackers(defenders, board, s.to, opp, 0);
+  if (defenders.count == 0) return s.gain >= threshold;
+  // The opponent can take back with its least valuable attacker and keep at
+  // least the mover less that attacker; away from the promotion ranks no
+  // recapture adds to it, so the exchange cannot end above this bound.
+  if (!square_promotion_rank[s.to]) {
+    int cheapest = piece_value[board.squares[defenders.square[defenders.count - 1]]];
+    if (s.gain - s.mover_value + cheapest < threshold) return false;
+  }
+  collect_attackers(s.lists[s.me], board, s.to, s.me, move_from(move));
+  return s.gain - see_rec(s.lists, opp, board, s.to, s.mover_value) >= threshold;
 }
 
 bool capture_is_safe(int move, const board_state_t& board) {
@@ -117,5 +149,5 @@ bool capture_is_safe(int move, const board_state_t& board) {
   if (move_is_promotion(move) && (move & 0xF000) != MOVE_PROMOTE_QUEEN) return false;
   int mover = board.squares[move_from(move)];
   if (piece_value[board.squares[move_to(move)]] >= piece_value[mover]) return true;
-  return see_exchange(move, board) >= 0;
+  return see_at_least(move, board, 0);
 }

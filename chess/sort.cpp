@@ -214,7 +214,7 @@ int picker_next(move_picker_t& sort, const board_state_t& board) {
           if (capture_is_safe(move, board) && move_is_legal_given_pseudo(move, board)) return move;
           break;
         case TEST_QS_CHECK:
-          if (see_exchange(move, board) >= 0 && move_is_legal_given_pseudo(move, board)) return move;
+          if (see_at_least(move, board, 0) && move_is_legal_given_pseudo(move, board)) return move;
           break;
         default:
           break;
