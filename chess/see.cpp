@@ -107,11 +107,12 @@ void see_begin(see_start_t& s, int move, const board_state_t& board) {
     s.mover_value = piece_value[promotion_flags[move_promotion_bits(move)] | colour_flag(s.me)];
     s.gain += s.mover_value - 100;
   }
-  add_hidden(s.lists, board, to, from);
-  if (move_is_en_passant(move)) {
-    s.gain += 100;
-    add_hidden(s.lists, board, to, to - pawn_step[s.me]);
-  }
+  if (move_is_en_passant(move)) s.gain += 100;
+}
+
+void see_add_hidden(see_start_t& s, int move, const board_state_t& board) {
+  add_hidden(s.lists, board, s.to, move_from(move));
+  if (move_is_en_passant(move)) add_hidden(s.lists, board, s.to, s.to - pawn_step[s.me]);
 }
 
 }  // namespace
@@ -119,6 +120,7 @@ void see_begin(see_start_t& s, int move, const board_state_t& board) {
 int see_exchange(int move, const board_state_t& board) {
   see_start_t s;
   see_begin(s, move, board);
+  see_add_hidden(s, move, board);
   int opp = s.me ^ 1;
   collect_attackers(s.lists[opp], board, s.to, opp, 0);
   if (s.lists[opp].count == 0) return s.gain;
@@ -130,6 +132,17 @@ bool see_at_least(int move, const board_state_t& board, int threshold) {
   see_start_t s;
   see_begin(s, move, board);
   int opp = s.me ^ 1;
+  // Away from the promotion ranks no capture is worth more than the piece it
+  // takes, so the opponent's recaptures cost the mover at most its own value,
+  // and a recapture by a pawn leaves the mover at most a pawn back.
+  if (!square_promotion_rank[s.to]) {
+    if (s.gain - s.mover_value >= threshold) return true;
+    const int behind = s.to - pawn_step[opp];
+    if ((board.squares[behind - 1] == pawn_code[opp] || board.squares[behind + 1] == pawn_code[opp]) &&
+        s.gain - s.mover_value + 100 < threshold)
+      return false;
+  }
+  see_add_hidden(s, move, board);
   see_list_t& defenders = s.lists[opp];
   collect_attackers(defenders, board, s.to, opp, 0);
   if (defenders.count == 0) return s.gain >= threshold;
