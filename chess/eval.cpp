@@ -2,6 +2,7 @@
 
 #include <array>
 #include <bit>
+#include <cstddef>
 
 #include "chess/attack.h"
 #include "chess/draw.h"
@@ -145,9 +146,12 @@ void add_patterns(const board_state_t& board, int colour, pattern_sums_t& sums) 
 }
 
 // ---- Piece activity ----
-int ray_mobility(const board_state_t& board, int colour, int sq, const int* steps) {
+// The step lists are constants: the loop over the rays is written out.
+template <size_t N>
+int ray_mobility(const board_state_t& board, int colour, int sq, const int (&steps)[N]) {
   int mob = 0;
-  for (int i = 0; steps[i] != 0; ++i) {
+#pragma GCC unroll 8
+  for (size_t i = 0; i + 1 < N; ++i) {
     int s = sq + steps[i];
     while (board.squares[s] == PIECE_EMPTY) {
       ++mob;
@@ -205,7 +209,8 @@ void piece_activity(const board_state_t& board, int me, const material_record_t&
       if (advanced) ++count, ++pressure;
     } else if (code & FLAG_KNIGHT) {
       int mob = -4;
-      for (int k = 0; knight_steps[k] != 0; ++k) mob += mobility_credit[me][board.squares[sq + knight_steps[k]]];
+#pragma GCC unroll 8
+      for (int k = 0; k < 8; ++k) mob += mobility_credit[me][board.squares[sq + knight_steps[k]]];
       op += 4 * mob;
       eg += 4 * mob;
       int behind = sq - pawn_step[me];
