@@ -129,17 +129,19 @@ void add_patterns(const board_state_t& board, int colour, pattern_sums_t& sums) 
   int sign = colour == WHITE ? 1 : -1;
   int op = 0, eg = 0;
   auto at = [&](int sq, int white_code) { return holds(board, colour, sq, white_code); };
-  if ((at(A7, WHITE_BISHOP) && at(B6, BLACK_PAWN)) || (at(B8, WHITE_BISHOP) && at(C7, BLACK_PAWN))) op -= 100, eg -= 100;
-  if ((at(H7, WHITE_BISHOP) && at(G6, BLACK_PAWN)) || (at(G8, WHITE_BISHOP) && at(F7, BLACK_PAWN))) op -= 100, eg -= 100;
-  if (at(A6, WHITE_BISHOP) && at(B5, BLACK_PAWN)) op -= 50, eg -= 50;
-  if (at(H6, WHITE_BISHOP) && at(G5, BLACK_PAWN)) op -= 50, eg -= 50;
-  if (at(D2, WHITE_PAWN) && board.squares[mirror_for(colour, D3)] != PIECE_EMPTY && at(SQ_C1, WHITE_BISHOP)) op -= 50;
-  if (at(E2, WHITE_PAWN) && board.squares[mirror_for(colour, E3)] != PIECE_EMPTY && at(SQ_F1, WHITE_BISHOP)) op -= 50;
-  if ((at(SQ_B1, WHITE_KING) || at(SQ_C1, WHITE_KING)) &&
-      (at(SQ_A1, WHITE_ROOK) || at(A2, WHITE_ROOK) || at(SQ_B1, WHITE_ROOK)))
+  // Each bishop pattern needs a bishop of the colour, each rook pattern its king on b1, c1, f1 or g1.
+  if (board.piece_tally[INDEX_WHITE_BISHOP + colour] != 0) {
+    if ((at(A7, WHITE_BISHOP) && at(B6, BLACK_PAWN)) || (at(B8, WHITE_BISHOP) && at(C7, BLACK_PAWN))) op -= 100, eg -= 100;
+    if ((at(H7, WHITE_BISHOP) && at(G6, BLACK_PAWN)) || (at(G8, WHITE_BISHOP) && at(F7, BLACK_PAWN))) op -= 100, eg -= 100;
+    if (at(A6, WHITE_BISHOP) && at(B5, BLACK_PAWN)) op -= 50, eg -= 50;
+    if (at(H6, WHITE_BISHOP) && at(G5, BLACK_PAWN)) op -= 50, eg -= 50;
+    if (at(D2, WHITE_PAWN) && board.squares[mirror_for(colour, D3)] != PIECE_EMPTY && at(SQ_C1, WHITE_BISHOP)) op -= 50;
+    if (at(E2, WHITE_PAWN) && board.squares[mirror_for(colour, E3)] != PIECE_EMPTY && at(SQ_F1, WHITE_BISHOP)) op -= 50;
+  }
+  const int king = mirror_for(colour, board_king_square(board, colour));
+  if ((king == SQ_B1 || king == SQ_C1) && (at(SQ_A1, WHITE_ROOK) || at(A2, WHITE_ROOK) || at(SQ_B1, WHITE_ROOK)))
     op -= 50;
-  if ((at(SQ_F1, WHITE_KING) || at(SQ_G1, WHITE_KING)) &&
-      (at(SQ_H1, WHITE_ROOK) || at(H2, WHITE_ROOK) || at(SQ_G1, WHITE_ROOK)))
+  if ((king == SQ_F1 || king == SQ_G1) && (at(SQ_H1, WHITE_ROOK) || at(H2, WHITE_ROOK) || at(SQ_G1, WHITE_ROOK)))
     op -= 50;
   sums.opening += sign * op;
   sums.endgame += sign * eg;
