@@ -8,6 +8,4 @@ std::array<eval_cache_entry_t, EVAL_CACHE_SIZE> eval_cache{};
 
 eval_cache_entry_t& eval_cache_slot(uint64_t key) { return eval_cache[static_cast<uint32_t>(key) & EVAL_CACHE_MASK]; }
 
-void eval_cache_prefetch(uint64_t key) { __builtin_prefetch(&eval_cache_slot(key)); }
-
 void eval_cache_clear() { eval_cache.fill(eval_cache_entry_t{}); }

@@ -27,7 +27,5 @@ enum : uint32_t { EVAL_CACHE_SIZE = 1u << 14, EVAL_CACHE_MASK = EVAL_CACHE_SIZE 
 
 // The slot a key maps to (direct-mapped by the key's low bits).
 eval_cache_entry_t& eval_cache_slot(uint64_t key);
-// Starts loading the key's slot into the cache ahead of an evaluation.
-void eval_cache_prefetch(uint64_t key);
 // Empties every slot.
 void eval_cache_clear();

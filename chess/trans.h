@@ -113,11 +113,6 @@ void trans_new_date(trans_t* trans);
 // *entry points past the cluster.
 bool trans_probe(trans_t* trans, uint64_t key, entry_t** entry, int* move, int* depth, int* bound, int* value);
 
-// Starts loading the key's cluster into the cache ahead of a probe or store.
-inline void trans_prefetch(const trans_t* trans, uint64_t key) {
-  if (trans->table != nullptr) __builtin_prefetch(trans->table + (static_cast<uint32_t>(key) & trans->index_mask));
-}
-
 // Stores a result; `value` is in table form. Any int is accepted (entries
 // received from other processes): depth keeps its low 8 bits, bound its low 2
 // bits, and the value saturates to 16 bits.

@@ -7,7 +7,6 @@
 #include "chess/draw.h"
 #include "chess/egbb.h"
 #include "chess/eval.h"
-#include "chess/eval_cache.h"
 #include "chess/history.h"
 #include "chess/legality.h"
 #include "chess/piece.h"
@@ -324,11 +323,6 @@ int fs_loop(StackEntry& e) {
       }
     }
     move_make(board, move, d.undo);
-    // The child's first memory access: its table cluster, or at the horizon its evaluation.
-    if (d.new_depth > 0)
-      trans_prefetch(Trans, board.hash_key);
-    else
-      eval_cache_prefetch(board.hash_key);
     if (p.node_type == NODE_PV && d.best_value != ValueNone)
       Stack_PushFullSearch(RETURN_POSITION_FULL_SEARCH_07, p.board, -p.alpha - 1, -p.alpha, d.new_depth,
                            p.height + 1, d.child_pv, NODE_CUT, d.cap_extended);

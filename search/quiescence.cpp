@@ -3,7 +3,6 @@
 #include "base/log.h"
 #include "chess/draw.h"
 #include "chess/eval.h"
-#include "chess/eval_cache.h"
 #include "chess/legality.h"
 #include "chess/piece.h"
 #include "search/node.h"
@@ -43,7 +42,6 @@ int qs_loop(StackEntry& e) {
     }
     d.move = move;
     move_make(board, move, d.undo);
-    eval_cache_prefetch(board.hash_key);  // the child's stand-pat evaluation
     Stack_PushQuiescence(RETURN_POSITION_FULL_QUIESCENCE_01, p.board, -p.beta, -p.alpha, p.depth - 1, p.height + 1,
                          d.child_pv);
     return NodePushed;
