@@ -18,6 +18,8 @@ import subprocess
 import sys
 import time
 
+from uci_engine import UciEngine
+
 OPENINGS = [
     "e2e4 e7e5", "d2d4 d7d5", "e2e4 c7c5", "c2c4 e7e5", "g1f3 d7d5",
     "e2e4 e7e6", "e2e4 c7c6", "d2d4 g8f6", "e2e4 d7d6", "c2c4 c7c5",
@@ -26,53 +28,12 @@ MAX_PLIES = 400
 GRACE = 0.05
 
 
-class Engine:
-    def __init__(self, command):
-        self.name = command
-        self.proc = subprocess.Popen([command], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                     stderr=subprocess.DEVNULL, text=True, bufsize=1)
-        self.send("uci")
-        options = set()
-        for line in self.proc.stdout:
-            if line.startswith("option name "):
-                options.add(line[len("option name "):].split(" type ")[0].strip())
-            if line.startswith("uciok"):
-                break
-        else:
-            raise RuntimeError("%s ended" % command)
-        self.settings = []
-        for name, value in (("Threads", "1"), ("OwnBook", "false")):
-            if name in options:
-                self.send("setoption name %s value %s" % (name, value))
-                self.settings.append("%s %s" % (name, value))
-
-    def send(self, line):
-        self.proc.stdin.write(line + "\n")
-        self.proc.stdin.flush()
-
-    def wait_for(self, prefix):
-        for line in self.proc.stdout:
-            if line.startswith(prefix):
-                return line.strip()
-        raise RuntimeError("%s ended" % self.name)
-
-    def new_game(self):
-        self.send("ucinewgame")
-        self.send("isready")
-        self.wait_for("readyok")
-
+class Engine(UciEngine):
     def best_move(self, moves, wtime, btime, inc):
         self.send("position startpos" + (" moves " + moves if moves else ""))
         self.send("go wtime %d btime %d winc %d binc %d" % (wtime * 1000, btime * 1000, inc * 1000, inc * 1000))
         line = self.wait_for("bestmove")
         return line.split()[1] if len(line.split()) > 1 else "0000"
-
-    def quit(self):
-        try:
-            self.send("quit")
-            self.proc.wait(timeout=5)
-        except Exception:
-            self.proc.kill()
 
 
 def play(white, black, opening, base, inc, referee):

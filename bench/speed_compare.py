@@ -19,9 +19,10 @@ The Debian engines: apt-get install -y glaurung ethereal-chess
 """
 import os
 import shutil
-import subprocess
 import sys
 import time
+
+from uci_engine import UciEngine
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
 WAC = os.path.join(ROOT, "tests", "data", "wac.epd")
@@ -31,43 +32,10 @@ QUIET_FEN = "r1bq1rk1/pp2bppp/2n2n2/3p4/3P4/2NB1N2/PP3PPP/R1BQ1RK1 w - - 0 1"
 QUIET_MOVETIME_MS = 1000
 
 
-class Engine:
-    def __init__(self, command):
-        self.name = os.path.basename(command)
-        self.proc = subprocess.Popen([command], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                     stderr=subprocess.DEVNULL, text=True, bufsize=1)
-        self.send("uci")
-        options = set()
-        for line in self.lines():
-            if line.startswith("option name "):
-                options.add(line[len("option name "):].split(" type ")[0].strip())
-            if line.startswith("uciok"):
-                break
-        for name, value in (("Threads", "1"), ("OwnBook", "false")):
-            if name in options:
-                self.send("setoption name %s value %s" % (name, value))
-        self.send("isready")
-        self.wait_for("readyok")
-
-    def send(self, line):
-        self.proc.stdin.write(line + "\n")
-        self.proc.stdin.flush()
-
-    def lines(self):
-        for line in self.proc.stdout:
-            yield line.strip()
-        raise RuntimeError("%s ended" % self.name)
-
-    def wait_for(self, prefix):
-        for line in self.lines():
-            if line.startswith(prefix):
-                return line
-
+class Engine(UciEngine):
     def search(self, fen, movetime_ms):
         """Returns (nodes, seconds) of one search."""
-        self.send("ucinewgame")
-        self.send("isready")
-        self.wait_for("readyok")
+        self.new_game()
         self.send("position fen " + fen)
         start = time.monotonic()
         self.send("go movetime %d" % movetime_ms)
@@ -81,13 +49,6 @@ class Engine:
                         nodes = int(words[index])
             elif line.startswith("bestmove"):
                 return nodes, time.monotonic() - start
-
-    def quit(self):
-        try:
-            self.send("quit")
-            self.proc.wait(timeout=5)
-        except Exception:
-            self.proc.kill()
 
 
 def wac_fens():
@@ -125,7 +86,7 @@ def main():
               ("quiet middlegame, %d ms" % QUIET_MOVETIME_MS, [(QUIET_FEN, QUIET_MOVETIME_MS)])]
     rates = {}
     for command in commands:
-        engine = Engine(command)
+        engine = Engine(command, os.path.basename(command))
         for label, positions in suites:
             nodes = seconds = 0
             for fen, movetime in positions:
