@@ -43,6 +43,10 @@ void my_fatal(const char* format, ...) {
 
 void* my_malloc(std::size_t size) {
   void* p = std::malloc(size);
-  if (p == nullptr) my_fatal("my_malloc(): malloc(): %s\n", std::strerror(errno));
-  return p;
+  if (p != nullptr) return p;
+  my_fatal("my_malloc(): malloc(): %s\n", std::strerror(errno));
+  // my_fatal returns only when a shutdown is already running. There is no
+  // memory to hand out, and callers use what they get without a test, so the
+  // process ends here instead of returning null.
+  std::_Exit(1);
 }

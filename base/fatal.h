@@ -7,7 +7,8 @@
 // shutdown is already running; callers must then leave in a safe state.
 void my_fatal(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// malloc that ends the process through my_fatal when no memory is left.
+// malloc that ends the process through my_fatal when no memory is left; it
+// never returns null.
 void* my_malloc(std::size_t size);
 
 // The node's orderly shutdown (logging the other ranks off, releasing the

@@ -188,6 +188,11 @@ void lower(int& mul, int value) {
 
 void draw_scale(const board_state_t& board, const material_record_t& material, const pawn_record_t& pawns,
                 int mul[2]) {
+  constexpr int kPatternFlags = SIDE_FLAG_PAWNS_AND_BISHOPS | SIDE_FLAG_BISHOP_DRAW | SIDE_FLAG_KNIGHT_DRAW;
+  // Most material has neither a draw pattern nor a recogniser.
+  if (((material.side_flags[WHITE] | material.side_flags[BLACK]) & kPatternFlags) == 0 &&
+      material.recogniser == RECOG_NONE)
+    return;
   for (int me = 0; me < 2; ++me) {
     int opp = me ^ 1;
     int opp_king = board_king_square(board, opp);

@@ -1,9 +1,12 @@
 #include "chess/eval.h"
 
 #include <array>
+#include <bit>
+#include <cstddef>
 
 #include "chess/attack.h"
 #include "chess/draw.h"
+#include "chess/eval_cache.h"
 #include "chess/material.h"
 #include "chess/pawn.h"
 #include "chess/pst.h"
@@ -126,26 +129,31 @@ void add_patterns(const board_state_t& board, int colour, pattern_sums_t& sums) 
   int sign = colour == WHITE ? 1 : -1;
   int op = 0, eg = 0;
   auto at = [&](int sq, int white_code) { return holds(board, colour, sq, white_code); };
-  if ((at(A7, WHITE_BISHOP) && at(B6, BLACK_PAWN)) || (at(B8, WHITE_BISHOP) && at(C7, BLACK_PAWN))) op -= 100, eg -= 100;
-  if ((at(H7, WHITE_BISHOP) && at(G6, BLACK_PAWN)) || (at(G8, WHITE_BISHOP) && at(F7, BLACK_PAWN))) op -= 100, eg -= 100;
-  if (at(A6, WHITE_BISHOP) && at(B5, BLACK_PAWN)) op -= 50, eg -= 50;
-  if (at(H6, WHITE_BISHOP) && at(G5, BLACK_PAWN)) op -= 50, eg -= 50;
-  if (at(D2, WHITE_PAWN) && board.squares[mirror_for(colour, D3)] != PIECE_EMPTY && at(SQ_C1, WHITE_BISHOP)) op -= 50;
-  if (at(E2, WHITE_PAWN) && board.squares[mirror_for(colour, E3)] != PIECE_EMPTY && at(SQ_F1, WHITE_BISHOP)) op -= 50;
-  if ((at(SQ_B1, WHITE_KING) || at(SQ_C1, WHITE_KING)) &&
-      (at(SQ_A1, WHITE_ROOK) || at(A2, WHITE_ROOK) || at(SQ_B1, WHITE_ROOK)))
+  // Each bishop pattern needs a bishop of the colour, each rook pattern its king on b1, c1, f1 or g1.
+  if (board.piece_tally[INDEX_WHITE_BISHOP + colour] != 0) {
+    if ((at(A7, WHITE_BISHOP) && at(B6, BLACK_PAWN)) || (at(B8, WHITE_BISHOP) && at(C7, BLACK_PAWN))) op -= 100, eg -= 100;
+    if ((at(H7, WHITE_BISHOP) && at(G6, BLACK_PAWN)) || (at(G8, WHITE_BISHOP) && at(F7, BLACK_PAWN))) op -= 100, eg -= 100;
+    if (at(A6, WHITE_BISHOP) && at(B5, BLACK_PAWN)) op -= 50, eg -= 50;
+    if (at(H6, WHITE_BISHOP) && at(G5, BLACK_PAWN)) op -= 50, eg -= 50;
+    if (at(D2, WHITE_PAWN) && board.squares[mirror_for(colour, D3)] != PIECE_EMPTY && at(SQ_C1, WHITE_BISHOP)) op -= 50;
+    if (at(E2, WHITE_PAWN) && board.squares[mirror_for(colour, E3)] != PIECE_EMPTY && at(SQ_F1, WHITE_BISHOP)) op -= 50;
+  }
+  const int king = mirror_for(colour, board_king_square(board, colour));
+  if ((king == SQ_B1 || king == SQ_C1) && (at(SQ_A1, WHITE_ROOK) || at(A2, WHITE_ROOK) || at(SQ_B1, WHITE_ROOK)))
     op -= 50;
-  if ((at(SQ_F1, WHITE_KING) || at(SQ_G1, WHITE_KING)) &&
-      (at(SQ_H1, WHITE_ROOK) || at(H2, WHITE_ROOK) || at(SQ_G1, WHITE_ROOK)))
+  if ((king == SQ_F1 || king == SQ_G1) && (at(SQ_H1, WHITE_ROOK) || at(H2, WHITE_ROOK) || at(SQ_G1, WHITE_ROOK)))
     op -= 50;
   sums.opening += sign * op;
   sums.endgame += sign * eg;
 }
 
 // ---- Piece activity ----
-int ray_mobility(const board_state_t& board, int colour, int sq, const int* steps) {
+// The step lists are constants: the loop over the rays is written out.
+template <size_t N>
+int ray_mobility(const board_state_t& board, int colour, int sq, const int (&steps)[N]) {
   int mob = 0;
-  for (int i = 0; steps[i] != 0; ++i) {
+#pragma GCC unroll 8
+  for (size_t i = 0; i + 1 < N; ++i) {
     int s = sq + steps[i];
     while (board.squares[s] == PIECE_EMPTY) {
       ++mob;
@@ -203,7 +211,8 @@ void piece_activity(const board_state_t& board, int me, const material_record_t&
       if (advanced) ++count, ++pressure;
     } else if (code & FLAG_KNIGHT) {
       int mob = -4;
-      for (int k = 0; knight_steps[k] != 0; ++k) mob += mobility_credit[me][board.squares[sq + knight_steps[k]]];
+#pragma GCC unroll 8
+      for (int k = 0; k < 8; ++k) mob += mobility_credit[me][board.squares[sq + knight_steps[k]]];
       op += 4 * mob;
       eg += 4 * mob;
       int behind = sq - pawn_step[me];
@@ -319,8 +328,8 @@ int king_safety(const board_state_t& board, int me) {
 // ---- Passed pawns ----
 void passed_pawns(const board_state_t& board, int me, const pawn_record_t& pawns, int& op, int& eg) {
   const int opp = me ^ 1;
-  for (int file = 4; file <= 11; ++file) {
-    if ((pawns.passer_files[me] & (1 << (file - 4))) == 0) continue;
+  for (unsigned files = pawns.passer_files[me]; files != 0; files &= files - 1) {
+    const int file = std::countr_zero(files) + 4;
     int bits = board.pawn_file_bits[me][file] & 0xFF;
     if (bits == 0) continue;  // a record from a colliding key; nothing to score
     int rank = rank_highest[bits];
@@ -333,8 +342,8 @@ void passed_pawns(const board_state_t& board, int me, const pawn_record_t& pawns
         (pawn_is_unstoppable(board, sq, me) || pawn_has_king_support(board, sq, me))) {
       delta = 920;
     } else if (board.squares[target] == PIECE_EMPTY &&
-               see_exchange(move_encode(sq, target, square_promotion_rank[target] ? MOVE_PROMOTE_QUEEN : 0),
-                            board) >= 0) {
+               see_at_least(move_encode(sq, target, square_promotion_rank[target] ? MOVE_PROMOTE_QUEEN : 0),
+                            board, 0)) {
       delta = 180;
     } else {
       delta = 120;
@@ -359,9 +368,14 @@ void eval_init() {
   build_king_zone_deltas();
 }
 
-void eval_parameter(const eval_parameters_t& parameters) { eval_parameters = parameters; }
+void eval_parameter(const eval_parameters_t& parameters) {
+  eval_parameters = parameters;
+  eval_cache_clear();
+}
 
 void pst_init(int w_pawn, int w_square, int w_king) {
+  // The board's piece-square sums are built from this table.
+  eval_cache_clear();
   for (int s = 0; s < 64; ++s) {
     const int f = s & 7, r = s >> 3;
     int op[6] = {}, eg[6] = {};  // pawn, knight, bishop, rook, queen, king
@@ -399,7 +413,22 @@ void eval_configure(const eval_settings_t& settings) {
   eval_parameter(settings.parameters);
 }
 
+namespace {
+
+bool lazy_cut(int value, int alpha, int beta) {
+  return value - eval_parameters.lazy_margin >= beta || value + eval_parameters.lazy_margin <= alpha;
+}
+
+}  // namespace
+
 int eval_position(const board_state_t& board, int alpha, int beta) {
+  eval_cache_entry_t& slot = eval_cache_slot(board.hash_key);
+  if (slot.key == board.hash_key && slot.flags != 0) {
+    if (slot.flags & EVAL_CACHE_DRAWN) return 0;
+    if ((slot.flags & EVAL_CACHE_LAZY) && lazy_cut(slot.cheap_value, alpha, beta)) return slot.cheap_value;
+    if (slot.flags & EVAL_CACHE_FULL) return slot.full_value;
+  }
+
   const material_record_t material = material_probe(board);
   const pawn_record_t pawns = pawn_probe(board);
   int opening = board.pst_opening + material.score_opening + pawns.score_opening;
@@ -407,7 +436,10 @@ int eval_position(const board_state_t& board, int alpha, int beta) {
 
   int mul[2] = {material.draw_mul[WHITE], material.draw_mul[BLACK]};
   draw_scale(board, material, pawns, mul);
-  if (mul[WHITE] == 0 && mul[BLACK] == 0) return 0;
+  if (mul[WHITE] == 0 && mul[BLACK] == 0) {
+    slot = {board.hash_key, 0, 0, EVAL_CACHE_DRAWN, 0};
+    return 0;
+  }
 
   const bool white_moves = board.side_to_move == WHITE;
   opening += white_moves ? 20 : -20;
@@ -420,10 +452,16 @@ int eval_position(const board_state_t& board, int alpha, int beta) {
   endgame += patterns.endgame;
 
   const int phase = material.game_phase;
+  uint8_t flags = 0;
+  int cheap = 0;
   if (eval_parameters.lazy_eval && board.piece_count[WHITE] > 3 && board.piece_count[BLACK] > 3) {
-    int v = phase_mix(opening, endgame, phase);
-    if (!white_moves) v = -v;
-    if (v - eval_parameters.lazy_margin >= beta || v + eval_parameters.lazy_margin <= alpha) return v;
+    cheap = phase_mix(opening, endgame, phase);
+    if (!white_moves) cheap = -cheap;
+    flags = EVAL_CACHE_LAZY;
+    if (lazy_cut(cheap, alpha, beta)) {
+      slot = {board.hash_key, cheap, 0, flags, 0};
+      return cheap;
+    }
   }
 
   int act_op[2] = {0, 0}, act_eg[2] = {0, 0}, king_op[2] = {0, 0}, pass_op[2] = {0, 0}, pass_eg[2] = {0, 0};
@@ -452,5 +490,7 @@ int eval_position(const board_state_t& board, int alpha, int beta) {
 
   if (value > ValueEvalInf) value = ValueEvalInf;
   if (value < -ValueEvalInf) value = -ValueEvalInf;
-  return white_moves ? value : -value;
+  if (!white_moves) value = -value;
+  slot = {board.hash_key, cheap, static_cast<int16_t>(value), static_cast<uint8_t>(flags | EVAL_CACHE_FULL), 0};
+  return value;
 }

@@ -16,8 +16,11 @@ inline int32_t& count_of(board_state_t& board, int code, int colour) {
   return piece_is_pawn(code) ? board.pawn_count[colour] : board.piece_count[colour];
 }
 
-// Takes the piece on sq off the board with every counter, sum and key. Later
-// list entries shift down so the lists keep their order. Returns its list index.
+// Takes the piece on sq off the board with every counter, sum and key (the
+// keys and piece-square sums only with Keys: unmake restores those from its
+// record). Later list entries shift down so the lists keep their order.
+// Returns its list index.
+template <bool Keys = true>
 inline int piece_remove(board_state_t& board, int sq, int code) {
   int colour = piece_colour(code);
   int index12 = piece_index12[code];
@@ -33,22 +36,24 @@ inline int piece_remove(board_state_t& board, int sq, int code) {
   list[count] = 0;
   board.list_index[sq] = -1;
   board.squares[sq] = PIECE_EMPTY;
-  uint64_t key = key_piece(index12, sq);
-  board.hash_key ^= key;
-  if (piece_is_pawn(code)) {
-    board.pawn_file_bits[colour][sq & 15] &= ~(1 << (square_relative_rank(sq, colour) - 4));
-    board.pawn_hash_key ^= key;
-  }
+  if (piece_is_pawn(code)) board.pawn_file_bits[colour][sq & 15] &= ~(1 << (square_relative_rank(sq, colour) - 4));
   board.material_sum[colour] -= piece_value[code];
   --board.total_pieces;
   int remaining = --board.piece_tally[index12];
-  board.material_hash_key ^= key_material(index12, remaining);
-  board.pst_opening -= pst_table[index12][sq64].opening;
-  board.pst_endgame -= pst_table[index12][sq64].endgame;
+  if (Keys) {
+    uint64_t key = key_piece(index12, sq);
+    board.hash_key ^= key;
+    if (piece_is_pawn(code)) board.pawn_hash_key ^= key;
+    board.material_hash_key ^= key_material(index12, remaining);
+    board.pst_opening -= pst_table[index12][sq64].opening;
+    board.pst_endgame -= pst_table[index12][sq64].endgame;
+  }
   return index;
 }
 
-// Puts code on sq at list position index, shifting later entries up.
+// Puts code on sq at list position index, shifting later entries up (keys
+// and piece-square sums only with Keys).
+template <bool Keys = true>
 inline void piece_insert(board_state_t& board, int sq, int code, int index) {
   int colour = piece_colour(code);
   int index12 = piece_index12[code];
@@ -64,18 +69,18 @@ inline void piece_insert(board_state_t& board, int sq, int code, int index) {
   list[index] = sq;
   board.list_index[sq] = index;
   board.squares[sq] = code;
-  uint64_t key = key_piece(index12, sq);
-  board.hash_key ^= key;
-  if (piece_is_pawn(code)) {
-    board.pawn_file_bits[colour][sq & 15] |= 1 << (square_relative_rank(sq, colour) - 4);
-    board.pawn_hash_key ^= key;
-  }
+  if (piece_is_pawn(code)) board.pawn_file_bits[colour][sq & 15] |= 1 << (square_relative_rank(sq, colour) - 4);
   board.material_sum[colour] += piece_value[code];
   ++board.total_pieces;
   int n = board.piece_tally[index12]++;
-  board.material_hash_key ^= key_material(index12, n);
-  board.pst_opening += pst_table[index12][sq64].opening;
-  board.pst_endgame += pst_table[index12][sq64].endgame;
+  if (Keys) {
+    uint64_t key = key_piece(index12, sq);
+    board.hash_key ^= key;
+    if (piece_is_pawn(code)) board.pawn_hash_key ^= key;
+    board.material_hash_key ^= key_material(index12, n);
+    board.pst_opening += pst_table[index12][sq64].opening;
+    board.pst_endgame += pst_table[index12][sq64].endgame;
+  }
 }
 
 // Moves code from one square to another: list entry, cells, sums and keys.
@@ -212,8 +217,8 @@ void move_unmake(board_state_t& board, int move, const undo_record_t& undo) {
 
   if (kind == MOVE_KIND_PROMOTION) {
     int code = board.squares[to];
-    piece_remove(board, to, code);
-    piece_insert(board, from, pawn_code[me], undo.mover_list_index);
+    piece_remove<false>(board, to, code);
+    piece_insert<false>(board, from, pawn_code[me], undo.mover_list_index);
   } else {
     if (kind == MOVE_KIND_CASTLE) {
       int rook_from, rook_to;
@@ -222,7 +227,7 @@ void move_unmake(board_state_t& board, int move, const undo_record_t& undo) {
     }
     piece_move_back(board, from, to, board.squares[to]);
   }
-  if (undo.captured) piece_insert(board, undo.capture_sq, undo.capture_code, undo.capture_list_index);
+  if (undo.captured) piece_insert<false>(board, undo.capture_sq, undo.capture_code, undo.capture_list_index);
 
   board.side_to_move = me;
   board.castle_flags = undo.saved_castle;

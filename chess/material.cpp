@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/fatal.h"
+#include "chess/eval_cache.h"
 
 namespace {
 
@@ -100,7 +101,10 @@ uint8_t side_flags_of(const side_count_t& me, const side_count_t& opp) {
 
 }  // namespace
 
+// The evaluation cache holds values built from material records: every change
+// of the settings or of the cache's contents empties it.
 void material_parameter(int weight_material, int exchange_bonus_centipawns) {
+  eval_cache_clear();
   material_weight = weight_material;
   exchange_bonus = exchange_bonus_centipawns;
 }
@@ -110,6 +114,7 @@ void material_init(int weight_material, int exchange_bonus_centipawns) {
 }
 
 void material_alloc() {
+  eval_cache_clear();
   material_release();
   size_t bytes = sizeof(material_record_t) * size_t{MATERIAL_CACHE_SIZE};
   material_cache = static_cast<material_record_t*>(my_malloc(bytes));
@@ -118,11 +123,13 @@ void material_alloc() {
 }
 
 void material_release() {
+  eval_cache_clear();
   std::free(material_cache);
   material_cache = nullptr;
 }
 
 void material_clear() {
+  eval_cache_clear();
   if (material_cache != nullptr)
     std::memset(material_cache, 0, sizeof(material_record_t) * size_t{MATERIAL_CACHE_SIZE});
 }

@@ -1,5 +1,7 @@
 #include "chess/movegen.h"
 
+#include <cstddef>
+
 #include "chess/legality.h"
 
 namespace {
@@ -14,35 +16,55 @@ inline void add_promotions(move_list_t& list, int from, int to) {
   add(list, base | MOVE_PROMOTE_BISHOP);
 }
 
-// Non-pawn pieces in list order: captures, quiet moves or both.
+// One ray of a slider: the empty squares, then the capture that ends it.
+template <bool Captures, bool Quiets>
+inline void slide(move_list_t& list, const int* squares, int opp_flag, int from, int from_bits, int step) {
+  int to = from + step;
+  for (; squares[to] == PIECE_EMPTY; to += step)
+    if (Quiets) add(list, from_bits | square_to_sq64[to]);
+  if (Captures && (squares[to] & opp_flag)) add(list, from_bits | square_to_sq64[to]);
+}
+
+// One step of a knight or king.
+template <bool Captures, bool Quiets>
+inline void leap(move_list_t& list, const int* squares, int opp_flag, int from, int from_bits, int step) {
+  int to = from + step;
+  int target = squares[to];
+  if (target == PIECE_EMPTY) {
+    if (Quiets) add(list, from_bits | square_to_sq64[to]);
+  } else if (Captures && (target & opp_flag)) {
+    add(list, from_bits | square_to_sq64[to]);
+  }
+}
+
+// Every step of a step list (written out by the compiler: the lists are constants).
+template <bool Captures, bool Quiets, bool Slider, size_t N>
+inline void steps_of(move_list_t& list, const int* squares, int opp_flag, int from, const int (&steps)[N]) {
+  const int from_bits = square_to_sq64[from] << 6;
+#pragma GCC unroll 8
+  for (size_t i = 0; i + 1 < N; ++i) {
+    if (Slider)
+      slide<Captures, Quiets>(list, squares, opp_flag, from, from_bits, steps[i]);
+    else
+      leap<Captures, Quiets>(list, squares, opp_flag, from, from_bits, steps[i]);
+  }
+}
+
+// Non-pawn pieces in list order (steps and rays in step-list order): captures,
+// quiet moves or both.
 template <bool Captures, bool Quiets>
 inline void gen_pieces(move_list_t& list, const board_state_t& board) {
   int me = board.side_to_move;
   int opp_flag = colour_flag(me ^ 1);
   const int* squares = board.squares;
   for (const int* p = board.piece_list[me]; *p != 0; ++p) {
-    int from = *p;
-    int code = squares[from];
-    int from_bits = square_to_sq64[from] << 6;
-    const int* steps = piece_steps[code];
-    if (piece_is_slider(code)) {
-      for (; *steps != 0; ++steps) {
-        int step = *steps;
-        int to = from + step;
-        for (; squares[to] == PIECE_EMPTY; to += step)
-          if (Quiets) add(list, from_bits | square_to_sq64[to]);
-        if (Captures && (squares[to] & opp_flag)) add(list, from_bits | square_to_sq64[to]);
-      }
-    } else {
-      for (; *steps != 0; ++steps) {
-        int to = from + *steps;
-        int target = squares[to];
-        if (target == PIECE_EMPTY) {
-          if (Quiets) add(list, from_bits | square_to_sq64[to]);
-        } else if (Captures && (target & opp_flag)) {
-          add(list, from_bits | square_to_sq64[to]);
-        }
-      }
+    const int from = *p;
+    switch (squares[from] & ~(FLAG_WHITE | FLAG_BLACK)) {
+      case FLAG_KNIGHT: steps_of<Captures, Quiets, false>(list, squares, opp_flag, from, knight_steps); break;
+      case FLAG_BISHOP: steps_of<Captures, Quiets, true>(list, squares, opp_flag, from, bishop_steps); break;
+      case FLAG_ROOK: steps_of<Captures, Quiets, true>(list, squares, opp_flag, from, rook_steps); break;
+      case FLAG_QUEEN: steps_of<Captures, Quiets, true>(list, squares, opp_flag, from, queen_steps); break;
+      default: steps_of<Captures, Quiets, false>(list, squares, opp_flag, from, queen_steps); break;  // king
     }
   }
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/fatal.h"
+#include "chess/eval_cache.h"
 #include "chess/attack.h"
 
 namespace {
@@ -68,11 +69,17 @@ const std::array<uint8_t, 256> ranks_mirrored = byte_table([](int v) {
 });
 const std::array<int16_t, 16> passer_rank_bonus = {0, 0, 0, 0, 0, 0, 0, 26, 77, 154, 256, 0, 0, 0, 0, 0};
 
-void pawn_parameter(int weight_pawn_structure) { pawn_weight = weight_pawn_structure; }
+// The evaluation cache holds values built from pawn records: every change of
+// the weight or of the cache's contents empties it.
+void pawn_parameter(int weight_pawn_structure) {
+  pawn_weight = weight_pawn_structure;
+  eval_cache_clear();
+}
 
 void pawn_init(int weight_pawn_structure) { pawn_parameter(weight_pawn_structure); }
 
 void pawn_alloc() {
+  eval_cache_clear();
   pawn_release();
   size_t bytes = sizeof(pawn_record_t) * size_t{PAWN_CACHE_SIZE};
   pawn_cache = static_cast<pawn_record_t*>(my_malloc(bytes));
@@ -81,11 +88,13 @@ void pawn_alloc() {
 }
 
 void pawn_release() {
+  eval_cache_clear();
   std::free(pawn_cache);
   pawn_cache = nullptr;
 }
 
 void pawn_clear() {
+  eval_cache_clear();
   if (pawn_cache != nullptr) std::memset(pawn_cache, 0, sizeof(pawn_record_t) * size_t{PAWN_CACHE_SIZE});
 }
 

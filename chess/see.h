@@ -15,6 +15,9 @@ struct see_list_t {
 
 // Balance in centipawns for the side making `move`.
 int see_exchange(int move, const board_state_t& board);
+// see_exchange(move) >= threshold, without playing out exchanges whose
+// outcome is already bounded.
+bool see_at_least(int move, const board_state_t& board, int threshold);
 // En passant, captures of a piece worth at least the mover and capturing queen
 // promotions are safe; under-promotions are not; otherwise see_exchange >= 0.
 bool capture_is_safe(int move, const board_state_t& board);

@@ -97,12 +97,13 @@ bool next_stage(move_picker_t& sort, const board_state_t& board) {
   return true;
 }
 
-void init_common(move_picker_t& sort, const check_info_t& check, int depth, int height, int hash_move) {
+void init_common(move_picker_t& sort, const check_info_t& check, int depth, int height, int hash_move,
+                 move_t killer1, move_t killer2) {
   sort.node_depth = depth;
   sort.node_height = height;
   sort.hash_move = static_cast<move_t>(hash_move);
-  sort.killer1 = killer_get(height, 0);
-  sort.killer2 = killer_get(height, 1);
+  sort.killer1 = killer1;
+  sort.killer2 = killer2;
   sort.history_value = HistoryProbMax;
   sort.bad_count = 0;
   sort.check = check;
@@ -152,7 +153,7 @@ void move_list_sort(move_list_t& list) {
 
 void picker_init(move_picker_t& sort, const board_state_t& board, const check_info_t& check, int depth,
                  int height, int hash_move) {
-  init_common(sort, check, depth, height, hash_move);
+  init_common(sort, check, depth, height, hash_move, killer_get(height, 0), killer_get(height, 1));
   if (check.checker_count != 0) {
     movegen_evasions(sort.moves, board, check, true, false);
     move_list_score_full(sort.moves, board, hash_move, sort.killer1, sort.killer2);
@@ -166,9 +167,7 @@ void picker_init(move_picker_t& sort, const board_state_t& board, const check_in
 void picker_init_quiescence(move_picker_t& sort, const board_state_t& board, const check_info_t& check,
                             bool with_checks) {
   (void)board;
-  init_common(sort, check, 0, 0, MOVE_NONE);
-  sort.killer1 = MOVE_NONE;
-  sort.killer2 = MOVE_NONE;
+  init_common(sort, check, 0, 0, MOVE_NONE, MOVE_NONE, MOVE_NONE);  // quiescence uses no killers
   if (check.checker_count != 0) sort.stage_index = STAGE_START_QS_EVASIONS;
   else sort.stage_index = with_checks ? STAGE_START_QS_CHECKS : STAGE_START_QS;
 }
@@ -214,7 +213,7 @@ int picker_next(move_picker_t& sort, const board_state_t& board) {
           if (capture_is_safe(move, board) && move_is_legal_given_pseudo(move, board)) return move;
           break;
         case TEST_QS_CHECK:
-          if (see_exchange(move, board) >= 0 && move_is_legal_given_pseudo(move, board)) return move;
+          if (see_at_least(move, board, 0) && move_is_legal_given_pseudo(move, board)) return move;
           break;
         default:
           break;

@@ -7,18 +7,23 @@
 #include "base/fatal.h"
 #include "base/log.h"
 #include "chess/value.h"
+#include "platform/memory.h"
 
 namespace {
 
 // Bitbase wins lose this much per ply of distance from the root.
 constexpr int BitbasePlyLoss = 40;
 
+// Private tables take huge-page memory where the system has it: every probe
+// lands on a random cluster.
 void* private_acquire(uint64_t bytes_wanted, uint64_t* bytes_got) {
   *bytes_got = bytes_wanted;
-  return my_malloc(static_cast<std::size_t>(bytes_wanted));
+  void* memory = platform_alloc_large(static_cast<std::size_t>(bytes_wanted));
+  if (memory == nullptr) my_fatal("my_malloc(): malloc(): out of memory for the transposition table\n");
+  return memory;
 }
 
-void private_release(void* memory, uint64_t) { std::free(memory); }
+void private_release(void* memory, uint64_t) { platform_free_large(memory); }
 
 trans_t TransRecord{};
 const trans_memory_t* SelectedMemory = &TransPrivateMemory;

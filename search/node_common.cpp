@@ -35,9 +35,9 @@ int extended_depth(int depth, int move, const board_state_t& board, bool single_
     if (white + black == 3 || (white == 3 && black == 2) || (white == 2 && black == 3)) return depth;
   }
   if (single_reply) return depth;
-  if (move_gives_check(move, board) && (in_pv || see_exchange(move, board) >= -100)) return depth;
+  if (move_gives_check(move, board) && (in_pv || see_at_least(move, board, -100))) return depth;
   if (in_pv && piece_is_pawn(board.squares[move_from(move)]) && move_creates_passer(move, board)) return depth;
-  if (in_pv && !extended && move_captures(move, board) && see_exchange(move, board) >= -100) {
+  if (in_pv && !extended && move_captures(move, board) && see_at_least(move, board, -100)) {
     *cap_extended = true;
     return depth;
   }

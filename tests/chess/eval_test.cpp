@@ -1,15 +1,18 @@
 // Evaluation: colour symmetry over positions from random play, caches that
-// never change a value, the option weights, lazy evaluation and the values of
+// never change a value (the evaluation cache under every window and setting), the option weights, lazy evaluation and the values of
 // known positions.
 #include "chess/eval.h"
 
 #include <gtest/gtest.h>
+
+#include <utility>
 
 #include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "chess/eval_cache.h"
 #include "chess/make.h"
 #include "chess/movegen.h"
 #include "chess/pst.h"
@@ -84,6 +87,45 @@ TEST_F(EvalTest, CachesNeverChangeTheValue) {
   pawn_release();
   material_release();
   for (size_t i = 0; i < positions.size(); ++i) ASSERT_EQ(eval(*positions[i]), warm[i]) << i;
+}
+
+TEST_F(EvalTest, EvaluationCacheAnswersEveryWindowLikeAFreshEvaluation) {
+  auto positions = random_positions(2, 40);
+  // Wide, narrow and far-off windows: some calls take the lazy return, some not.
+  const std::vector<std::pair<int, int>> windows = {{-ValueInf, ValueInf}, {-30, 30}, {400, 401}, {-401, -400}};
+  std::vector<std::vector<int>> fresh(positions.size());
+  for (size_t i = 0; i < positions.size(); ++i)
+    for (const auto& [alpha, beta] : windows) {
+      eval_cache_clear();
+      fresh[i].push_back(eval_position(*positions[i], alpha, beta));
+    }
+  // The cache filled by a lazy return first, then by a full value first.
+  for (bool reversed : {false, true}) {
+    eval_cache_clear();
+    for (size_t i = 0; i < positions.size(); ++i)
+      for (size_t k = 0; k < windows.size(); ++k) {
+        const size_t w = reversed ? windows.size() - 1 - k : k;
+        ASSERT_EQ(eval_position(*positions[i], windows[w].first, windows[w].second), fresh[i][w]) << i << " " << w;
+      }
+  }
+}
+
+TEST_F(EvalTest, SettingsChangedAfterAnEvaluationAreSeen) {
+  auto board = board_from("r1bq1rk1/pp2bppp/2n2n2/3p4/3P4/2NB1N2/PP3PPP/R1BQ1RK1 w - - 0 1");
+  const int before = eval(*board);
+  option_set_value("Piece Activity", "0");
+  eval_configure_from_options();
+  const int after = eval(*board);
+  EXPECT_NE(after, before);
+  eval_cache_clear();
+  EXPECT_EQ(eval(*board), after);
+
+  // The pawn weight alone, as a setter called on its own (isolated white pawns).
+  board = board_from("r3k3/pppp4/8/8/8/8/P1P1P3/4K2R w - - 0 1");
+  const int pawns_before = eval(*board);
+  pawn_parameter(0);
+  pawn_clear();
+  EXPECT_NE(eval(*board), pawns_before);
 }
 
 TEST_F(EvalTest, StartPositionIsWorthTheTempoForEitherSide) {

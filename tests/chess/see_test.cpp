@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <string>
+
+#include "chess/movegen.h"
 #include "chess_test_util.h"
 
 namespace {
@@ -82,4 +86,37 @@ TEST(See, CaptureIsSafe) {
   EXPECT_FALSE(capture_is_safe(move_from_text("a7a8q", *p), *p));  // lost to the rook
   auto r = board_from("4k3/8/4p3/3q4/8/8/8/3RK3 w - - 0 1");
   EXPECT_TRUE(capture_is_safe(move_from_text("d1d5", *r), *r));  // victim worth more than the mover
+}
+
+// The bounded test agrees with the exchange's value for every move of many
+// positions, at thresholds on both sides of the usual ones.
+TEST(See, AtLeastAgreesWithTheExchangeValue) {
+  int compared = 0;
+  for (const char* file : {"/wac.epd", "/bratko-kopec.epd", "/perft.epd"}) {
+    std::ifstream epd(std::string(QUORREL_TEST_DATA_DIR) + file);
+    for (std::string line; std::getline(epd, line);) {
+      if (line.empty()) continue;
+      // EPD lines carry four fields; a FEN needs the two clocks.
+      std::string fen;
+      int fields = 0;
+      for (size_t i = 0; i < line.size() && fields < 4; ++i) {
+        if (line[i] == ' ' && ++fields == 4) break;
+        fen += line[i];
+      }
+      fen += " 0 1";
+      auto board = board_from(fen.c_str());
+      move_list_t list;
+      list.count = 0;
+      movegen_all(list, *board);
+      for (int i = 0; i < list.count; ++i) {
+        const int value = see_exchange(list.moves[i], *board);
+        for (int threshold : {-1000, -325, -101, -100, -99, -1, 0, 1, 99, 100, 325, 1000}) {
+          ASSERT_EQ(see_at_least(list.moves[i], *board, threshold), value >= threshold)
+              << fen << " " << move_text(list.moves[i]) << " " << threshold;
+          ++compared;
+        }
+      }
+    }
+  }
+  EXPECT_GT(compared, 10000);
 }
