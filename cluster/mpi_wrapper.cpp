@@ -89,6 +89,8 @@ int32_t MPIWrapper_Finalize() {
   return code;
 }
 
+int32_t MPIWrapper_Abort(int32_t exit_code) { return MPI_Abort(MPI_COMM_WORLD, exit_code); }
+
 int32_t MPIWrapper_Isend(void* buffer, int32_t count, int32_t destination, int32_t tag, MPI_Request* request) {
   return MPI_Isend(buffer, count, MPI_PACKED, destination, tag, MPI_COMM_WORLD, request);
 }

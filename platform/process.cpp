@@ -1,6 +1,7 @@
 #include "platform/process.h"
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -50,4 +51,8 @@ std::string platform_host_name() {
   char name[HOST_NAME_MAX + 1] = {};
   if (gethostname(name, sizeof name - 1) != 0) return {};
   return name;
+}
+
+bool platform_set_below_normal_priority(bool below_normal) {
+  return setpriority(PRIO_PROCESS, 0, below_normal ? 10 : 0) == 0;
 }
