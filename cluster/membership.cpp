@@ -6,6 +6,7 @@
 #include "base/ybwc_manager.h"
 #include "cluster/engine_hooks.h"
 #include "cluster/message_send.h"
+#include "cluster/mpi_wrapper.h"
 #include "cluster/processor_handler.h"
 #include "cluster/request.h"
 #include "cluster/result.h"
@@ -127,6 +128,13 @@ int32_t YBWCManager_WaitForNonRootMasterShutdown(YBWCManager* manager) {
   if (code != 0) return code;
   return YBWCManager_WaitForPeers(
       manager, kName, [manager] { return YBWCManager_AllNonRootMastersShutDown(manager); }, true);
+}
+
+uint32_t YBWCManager_FinalizeDelayMs(const YBWCManager* manager) {
+  if (manager->nSize <= 1 || manager->nRank < 0) return 0;
+  if (!manager->bHasHashTableBroadcastTargets && !MPIWrapper_LocalTrafficThroughNetwork()) return 0;
+  if (manager->bRootMaster) return 0;
+  return static_cast<uint32_t>(2 + manager->nSize - 1 - manager->nRank) * kFinalizeStaggerMs;
 }
 
 bool YBWCManager_AllNonRootMastersShutDown(const YBWCManager* manager) {

@@ -25,6 +25,14 @@ int32_t YBWCManager_SendMachineInfo(YBWCManager* manager);
 // slaves) before it logs the others off.
 int32_t YBWCManager_WaitForNonRootMasterLoggedOff(YBWCManager* manager);
 int32_t YBWCManager_WaitForNonRootMasterShutdown(YBWCManager* manager);
+// MPICH's finalisation over its network module (UCX, between hosts or with
+// MPIR_CVAR_NOLOCAL) can hang when processes finalise at the same moment:
+// there the root master finalises first and the others after it, the highest
+// rank first, this many milliseconds apart.
+constexpr uint32_t kFinalizeStaggerMs = 100;
+// The pause of this process before its MPI finalisation (0 in a job on one
+// host whose processes talk through shared memory).
+uint32_t YBWCManager_FinalizeDelayMs(const YBWCManager* manager);
 // True when every other rank has answered the shutdown.
 bool YBWCManager_AllNonRootMastersShutDown(const YBWCManager* manager);
 

@@ -24,6 +24,9 @@ int32_t MPIWrapper_Comm_rank(int32_t* rank);
 // ranks on one machine can act as ranks on different hosts.
 int32_t MPIWrapper_Get_processor_name(char* name, int32_t* length);
 int32_t MPIWrapper_Finalize();
+// True when MPICH is told to send even the messages between processes of one
+// host through its network module (MPIR_CVAR_NOLOCAL set and not 0).
+bool MPIWrapper_LocalTrafficThroughNetwork();
 // Ends every process of the job with the exit code (the launcher kills the
 // others); used when one process cannot go on and the others would wait for
 // it for ever.

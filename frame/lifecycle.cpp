@@ -21,6 +21,7 @@
 #include "frame/engine_tables.h"
 #include "frame/manager_init.h"
 #include "platform/clock.h"
+#include "platform/process.h"
 #include "search/driver.h"
 #include "uci/engine_init.h"
 #include "uci/go.h"
@@ -31,11 +32,30 @@
 
 namespace {
 
+constexpr uint32_t kFinalizeBoundSeconds = 5;
+// The pause before this process's MPI finalisation, worked out while the
+// manager still knows the job.
+uint32_t FinalizeDelayMs = 0;
+// The exit code the process ends with after finalize_environment (the
+// caller's; a fatal error's is 1).
+int PlannedExitCode = 0;
+
 // From MPI finalisation on: the part of the shutdown that also follows a
 // failed MPI start-up.
-void finalize_from_mpi() {
+void finalize_from_mpi(int exit_code_if_stuck) {
   if (MPIWrapper_GetInstance()->bInitialized) {
+    // The processes finalise one after the other where that matters (see
+    // YBWCManager_FinalizeDelayMs); should one stay stuck in the
+    // finalisation all the same, every message of the job has been exchanged
+    // by now, and it ends anyway.
+    int32_t size = 1;
+    const bool several = MPIWrapper_Comm_size(&size) == 0 && size > 1;
+    if (several) {
+      platform_sleep_ms(FinalizeDelayMs);
+      platform_exit_after(kFinalizeBoundSeconds, exit_code_if_stuck);
+    }
     const int32_t code = MPIWrapper_Finalize();
+    if (several) platform_exit_after(0, 0);
     if (code != 0) {
       YBWCManager* manager = YBWCManager_GetInstance();
       YBWCManager_RestoreLogSettings(manager);
@@ -113,12 +133,14 @@ void finalize_environment(const char* reason) {
     engine_tables_release_created_segments();
     MPIWrapper_Abort(1);
   }
+  const int exit_code = manager->bFatalInProgress ? 1 : PlannedExitCode;
+  FinalizeDelayMs = YBWCManager_FinalizeDelayMs(manager);
   YBWCManager_Destruct(manager);  // runs the manager's finalisation: log-off and shutdown of the others
   if (!YBWCManager_JobShutDownInOrder()) {
     YBWCManager_Log(YBWCManager_GetInstance(), "ERROR not every rank has shut down: the job is ended\n");
     MPIWrapper_Abort(1);
   }
-  finalize_from_mpi();
+  finalize_from_mpi(exit_code);
 }
 
 void main_loop() {
@@ -166,7 +188,7 @@ int node_main(int argc, char** argv) {
     YBWCManager_RestoreLogSettings(manager);
     YBWCManager_Log(manager, "ERROR MPI init failed, errorcode = %d\n", mpi_code);
     YBWCManager_Destruct(manager);
-    finalize_from_mpi();
+    finalize_from_mpi(1);
     return 1;
   }
 
@@ -175,6 +197,7 @@ int node_main(int argc, char** argv) {
   const bool stop_requested = manager->pCommandLine != nullptr && manager->pCommandLine->bStopRequest;
   if (init_code != 0) {
     if (!stop_requested) YBWCManager_Log(manager, "ERROR YBWCManager_Init(... failed, errorcode = %d\n", init_code);
+    PlannedExitCode = 1;
     finalize_environment("finalizing environment...\n");
     return 1;
   }
@@ -185,6 +208,7 @@ int node_main(int argc, char** argv) {
                   manager->sLocalProcessorName);
   if (stop_requested) {
     const int exit_code = manager->pCommandLine->nExitCode;
+    PlannedExitCode = exit_code;
     finalize_environment("finalizing environment...\n");
     return exit_code;
   }

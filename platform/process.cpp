@@ -56,3 +56,14 @@ std::string platform_host_name() {
 bool platform_set_below_normal_priority(bool below_normal) {
   return setpriority(PRIO_PROCESS, 0, below_normal ? 10 : 0) == 0;
 }
+
+namespace {
+volatile sig_atomic_t ExitCodeAfterAlarm = 0;
+void exit_on_alarm(int) { _exit(ExitCodeAfterAlarm); }
+}  // namespace
+
+void platform_exit_after(uint32_t seconds, int exit_code) {
+  ExitCodeAfterAlarm = exit_code;
+  signal(SIGALRM, exit_on_alarm);
+  alarm(seconds);
+}

@@ -20,3 +20,7 @@ std::string platform_host_name();
 // (0). Returns false when the system refuses (an unprivileged process may not
 // raise its priority again).
 bool platform_set_below_normal_priority(bool below_normal);
+
+// Ends the process with `exit_code` once `seconds` have passed, unless
+// cancelled (seconds 0) before: a bound on a call that may never return.
+void platform_exit_after(uint32_t seconds, int exit_code);
