@@ -9,6 +9,7 @@
 #include "cluster/membership.h"
 #include "search/node.h"
 #include "search/search_parameters.h"
+#include "search/window_propagation.h"
 
 SearchStack Stack = {StackCapacity, 0, {}, 0};
 
@@ -105,6 +106,11 @@ int Stack_Run() {
     }
     // Pop; return positions 0 and 1 pass the value on to the next entry down.
     for (;;) {
+      // A child ended by a narrower window has no value for its parent: it is searched again.
+      if (Stack_RestartEntryEndedByWindow()) {
+        resume = RETURN_POSITION_UNDEFINED;
+        break;
+      }
       const int return_position = Stack_Top().nReturnPosition;
       if (--Stack.nCount == 0) return value;
       Stack_Top().nResult = value;

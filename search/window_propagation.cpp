@@ -47,6 +47,14 @@ void set_window(StackEntry& entry, const Window& window, bool alpha_raised) {
   }
 }
 
+// The entry a window collapse ended, until it is searched again or popped; -1: none.
+int CollapsedIndex = -1;
+
+bool searching_full_search_item() {
+  const search_work_item_t* item = SearchControl->bSearchingSubproblem ? SearchControl->pWorkItem : nullptr;
+  return item != nullptr && item->nCallType == CALL_TYPE_FULL_SEARCH;
+}
+
 }  // namespace
 
 bool window_of_child(const StackEntry& parent, int return_position, bool work_item_full_search, ChildWindow& window) {
@@ -99,8 +107,7 @@ bool window_of_child(const StackEntry& parent, int return_position, bool work_it
 }
 
 void YBWCManager_PropagateSearchWindow(StackEntry& parent, int first_index) {
-  const search_work_item_t* item = SearchControl->bSearchingSubproblem ? SearchControl->pWorkItem : nullptr;
-  const bool item_full_search = item != nullptr && item->nCallType == CALL_TYPE_FULL_SEARCH;
+  const bool item_full_search = searching_full_search_item();
   int parent_index = Stack_IndexOf(parent);
   for (int index = std::max(first_index, parent_index + 1); index < Stack.nCount; ++index, ++parent_index) {
     StackEntry& child = Stack.entries[index];
@@ -130,6 +137,7 @@ void YBWCManager_PropagateSearchWindow(StackEntry& parent, int first_index) {
     if (collapsed) {
       // The child's result no longer matters: it and everything above it end.
       for (int k = index; k < Stack.nCount; ++k) Stack.entries[k].bAlive = false;
+      if (CollapsedIndex < 0 || index < CollapsedIndex) CollapsedIndex = index;
       return;
     }
     if (!changed) return;
@@ -143,4 +151,37 @@ void YBWCManager_PropagateSearchWindow(StackEntry& parent, int first_index) {
              code);
     }
   }
+}
+
+bool Stack_RestartEntryEndedByWindow() {
+  if (CollapsedIndex < 0) return false;
+  const int top = Stack.nCount - 1;
+  if (top != CollapsedIndex) {
+    if (top < CollapsedIndex) CollapsedIndex = -1;  // popped some other way: forgotten
+    return false;
+  }
+  CollapsedIndex = -1;
+  StackEntry& child = Stack.entries[top];
+  const StackEntry& parent = Stack.entries[top - 1];
+  if (top < 1 || child.bAlive || !parent.bAlive) return false;
+  ChildWindow called;
+  if (!window_of_child(parent, child.nReturnPosition, searching_full_search_item(), called)) return false;
+  Window window = window_of(child);
+  if (called.has_alpha) window.alpha = called.alpha;
+  if (called.has_beta) window.beta = called.beta;
+  if (window.alpha >= window.beta) return false;
+  set_window(child, window, true);
+  child.nResult = 0;
+  child.bAlive = true;
+  child.bMoveLoopDone = false;
+  child.nActualMoveIndex = 0;
+  child.nBrothersFinished = 0;
+  child.nMoveCount = 0;
+  child.bMoveListComplete = false;
+  child.bCutOffBySlave = false;
+  child.bDistributionAllowed = false;
+  child.bWorkSentToSlave = false;
+  child.bStopped = false;
+  child.bCutOff = false;
+  return true;
 }

@@ -11,6 +11,12 @@
 // unchanged or ended.
 void YBWCManager_PropagateSearchWindow(StackEntry& parent, int first_index);
 
+// Called before the top entry pops. When it is the child a window collapse
+// ended and its parent lives on, the child's "no value" must not reach the
+// parent (negated it would be a huge score, a false cut-off): the child
+// starts again, alive, with the window its parent now gives it. True then.
+bool Stack_RestartEntryEndedByWindow();
+
 // The window a child at `return_position` was called with, from its parent's
 // current window. False for a return position whose window does not follow
 // the parent's (the propagation ends there). `null_window`: any change of the

@@ -51,6 +51,24 @@ TEST_F(Propagation, AScoutChildWhoseWindowChangesEndsWithEverythingAboveIt) {
   EXPECT_LT(child.alpha, child.beta);
 }
 
+TEST_F(Propagation, TheEndedChildIsSearchedAgainBeforeItsParentSeesItsValue) {
+  FullSearchPar& child = push_full(RETURN_POSITION_FULL_ROOT_02, 99, 100);
+  push_full(RETURN_POSITION_FULL_SEARCH_06, -100, -99);
+  Stack.entries[0].parameters.fullRootPar.alpha = 20;
+  YBWCManager_PropagateSearchWindow(Stack.entries[0], 1);
+  // The grandchild pops into its ended parent as usual.
+  EXPECT_FALSE(Stack_RestartEntryEndedByWindow());
+  --Stack.nCount;
+  // The ended child would pop into the living root: it starts again instead,
+  // with the scout window at the root's new alpha.
+  EXPECT_TRUE(Stack_RestartEntryEndedByWindow());
+  EXPECT_TRUE(Stack.entries[1].bAlive);
+  EXPECT_EQ(child.alpha, -21);
+  EXPECT_EQ(child.beta, -20);
+  // Once only: its next end pops normally.
+  EXPECT_FALSE(Stack_RestartEntryEndedByWindow());
+}
+
 TEST_F(Propagation, AnUnchangedChildEndsTheWalk) {
   push_full(RETURN_POSITION_FULL_ROOT_01, -100, -20);
   FullSearchPar& grandchild = push_full(RETURN_POSITION_FULL_SEARCH_06, -5, 100);
