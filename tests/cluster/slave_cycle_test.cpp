@@ -146,6 +146,15 @@ TEST_F(WorkItem, AnIllegalMoveAheadListIsRefusedAndAnsweredWithoutAValue) {
   EXPECT_EQ(results()[1]->nFlags, kSlaveResultFlagsNoValue);
 }
 
+TEST_F(WorkItem, ANodeHoldingABestMoveBackAnswersInsteadOfDroppingTheItem) {
+  Delay = true;
+  post_item({static_cast<uint16_t>(move_of("e2e4"))}, move_of("e2e4"), 3);
+  Delay = false;
+  ASSERT_EQ(results().size(), 1u);
+  EXPECT_EQ(results()[0]->nFlags, kSlaveResultFlagsNoValue);
+  EXPECT_EQ(manager_->nState, NODE_STATE_SUPPORT_SEARCH);
+}
+
 TEST_F(WorkItem, IsSearchedToItsOwnDepthAndAnswered) {
   option_set_value("Search Depth", "2");
   PellamConfiguration_ReadFromOptions(manager_->pConfiguration);

@@ -391,6 +391,29 @@ TEST_F(ClusterJob, RemoteTestsSearchOnTheChosenRankAndStop) {
   EXPECT_GT(std::atoll(rank1[requested].c_str() + 30), 0);
 }
 
+TEST_F(ClusterJob, QuitDuringASearchStopsItThenLogsEveryRankOff) {
+  auto engine = start(3);
+  logs_on(*engine);
+  engine->send_line("position startpos");
+  engine->send_line("go infinite");
+  ASSERT_TRUE(engine->read_line(30s).has_value());
+  end_session(*engine, true);
+  const auto root = messages_of(common_log(), 0);
+  EXPECT_TRUE(in_order(root, {"finalizing environment via \"quit\"", "Processor <", "Processor <",
+                              "INFO total nodes searched ", "done"}));
+}
+
+TEST_F(ClusterJob, EndOfInputDuringARemoteTestStopsItThenLogsEveryRankOff) {
+  auto engine = start(2);
+  logs_on(*engine);
+  engine->send_line("position startpos");
+  engine->send_line("remote 1 infinite");
+  for (const auto& line : engine->read_for(500ms)) EXPECT_FALSE(starts_with(line, "bestmove")) << line;
+  end_session(*engine, false);
+  const auto rank1 = messages_of(common_log(), 1);
+  EXPECT_TRUE(in_order(rank1, {"INFO total nodes searched ", "done"}));
+}
+
 class SingleProcess : public ClusterJob, public ::testing::WithParamInterface<int> {};
 
 TEST_P(SingleProcess, RemoteIsRefusedWithAClearLine) {
