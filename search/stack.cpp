@@ -13,9 +13,7 @@
 
 SearchStack Stack = {StackCapacity, 0, {}, 0};
 
-namespace {
-
-void entry_clear_header(StackEntry& entry) {
+void Stack_ClearEntryHeader(StackEntry& entry) {
   entry.bAlive = true;
   entry.bMoveLoopDone = false;
   entry.nActualMoveIndex = 0;
@@ -28,6 +26,8 @@ void entry_clear_header(StackEntry& entry) {
   entry.bStopped = false;
   entry.bCutOff = false;
 }
+
+namespace {
 
 int dispatch(StackEntry& entry, int resume) {
   switch (entry.nCallType) {
@@ -65,7 +65,7 @@ StackEntry& Stack_Push(int call_type, int return_position) {
   entry.nCallType = call_type;
   entry.nReturnPosition = return_position;
   entry.nResult = 0;
-  entry_clear_header(entry);
+  Stack_ClearEntryHeader(entry);
   return entry;
 }
 
@@ -125,7 +125,7 @@ int Stack_Run() {
 void Stack_Reset() {
   Stack.nCount = 0;
   Stack.nUpdateSearchWindowRecursionLevel = 0;
-  for (int i = 0; i < Stack.nMax && i < StackCapacity; ++i) entry_clear_header(Stack.entries[i]);
+  for (int i = 0; i < Stack.nMax && i < StackCapacity; ++i) Stack_ClearEntryHeader(Stack.entries[i]);
 }
 
 int Stack_EntryBoardMove(const StackEntry& entry) {

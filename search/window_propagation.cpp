@@ -172,16 +172,6 @@ bool Stack_RestartEntryEndedByWindow() {
   if (window.alpha >= window.beta) return false;
   set_window(child, window, true);
   child.nResult = 0;
-  child.bAlive = true;
-  child.bMoveLoopDone = false;
-  child.nActualMoveIndex = 0;
-  child.nBrothersFinished = 0;
-  child.nMoveCount = 0;
-  child.bMoveListComplete = false;
-  child.bCutOffBySlave = false;
-  child.bDistributionAllowed = false;
-  child.bWorkSentToSlave = false;
-  child.bStopped = false;
-  child.bCutOff = false;
+  Stack_ClearEntryHeader(child);
   return true;
 }
