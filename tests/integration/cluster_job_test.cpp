@@ -31,6 +31,39 @@ constexpr const char* kShm = "/dev/shm/";
 // The table of "Hash" 64: 2^22 entries of 16 bytes, 3 more, and the lock word.
 constexpr uint64_t kTable64 = ((uint64_t{1} << 22) + 3) * 16 + 4;
 
+// The engine under a name of its own: a job that ends removes the segments
+// its executable's killed jobs left behind, and those of other tests' jobs
+// (the engine's own name) must stay theirs.
+class ClusterBinary {
+ public:
+  ClusterBinary() {
+    dir_ = make_temp_dir();
+    path_ = dir_ + "/quorrel-cluster";
+    fs::copy_file(QUORREL_BINARY, path_);
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add);
+  }
+  ~ClusterBinary() { fs::remove_all(dir_); }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string dir_;
+  std::string path_;
+};
+
+const std::string& cluster_binary() {
+  static const ClusterBinary binary;
+  return binary.path();
+}
+
+// The engine alone (0) or under mpiexec with n processes.
+std::vector<std::string> job_command(int processes, const std::vector<std::string>& args = {}) {
+  std::vector<std::string> command;
+  if (processes > 0) command = {QUORREL_MPIEXEC, "-n", std::to_string(processes)};
+  command.push_back(cluster_binary());
+  command.insert(command.end(), args.begin(), args.end());
+  return command;
+}
+
 std::string unique_host(const char* what) {
   static std::atomic<int> counter{0};
   return std::string("job") + what + "-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
@@ -187,7 +220,7 @@ class ClusterJob : public ::testing::Test {
                                        std::vector<std::string> env = {}) {
     hosts_.push_back(unique_host("host"));
     env.push_back("QUORREL_PROCESSOR_NAME=" + hosts_.back());
-    return std::make_unique<EngineProcess>(engine_command(processes, args), dir_, env);
+    return std::make_unique<EngineProcess>(job_command(processes, args), dir_, env);
   }
 
   // Four processes: two on host A, two on host B.
@@ -197,8 +230,8 @@ class ClusterJob : public ::testing::Test {
     const std::string a = hosts_[hosts_.size() - 2];
     const std::string b = hosts_.back();
     return std::make_unique<EngineProcess>(
-        std::vector<std::string>{QUORREL_MPIEXEC, "-n", "2", "-env", "QUORREL_PROCESSOR_NAME", a, QUORREL_BINARY, ":",
-                                 "-n", "2", "-env", "QUORREL_PROCESSOR_NAME", b, QUORREL_BINARY},
+        std::vector<std::string>{QUORREL_MPIEXEC, "-n", "2", "-env", "QUORREL_PROCESSOR_NAME", a, cluster_binary(),
+                                 ":", "-n", "2", "-env", "QUORREL_PROCESSOR_NAME", b, cluster_binary()},
         dir_, env);
   }
 

@@ -148,7 +148,6 @@ int EngineProcess::wait_exit(std::chrono::milliseconds timeout) {
     const pid_t done = waitpid(pid_, &status, WNOHANG);
     if (done == pid_) {
       exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      left_behind_ = kill(-pid_, 0) == 0;
       kill_group();  // nothing the engine started may outlive it
       return exit_code_;
     }

@@ -33,9 +33,6 @@ class EngineProcess {
 
   // Waits for the exit; the exit code, or -1 on time-out (the group is killed then).
   int wait_exit(std::chrono::milliseconds timeout = std::chrono::seconds(30));
-  // After wait_exit: whether processes of the engine's group were still
-  // running when the engine itself had ended (they are killed then).
-  bool left_processes_behind() const { return left_behind_; }
   std::string stderr_text();
   pid_t pid() const { return pid_; }
 
@@ -51,7 +48,6 @@ class EngineProcess {
   std::string out_buffer_;
   std::string err_buffer_;
   int exit_code_ = -2;
-  bool left_behind_ = false;
 };
 
 // The engine binary alone, or under mpiexec with n processes.
