@@ -10,14 +10,13 @@
 #include "platform/memory.h"
 #include "search/node.h"
 #include "search/search_parameters.h"
+#include "search/window_propagation.h"
 
 // Every node touches its own entry: huge pages keep the entries of a deep
 // line from costing an address-translation miss each.
 alignas(kHugePageBytes) SearchStack Stack = {StackCapacity, 0, {}, 0};
 
-namespace {
-
-void entry_clear_header(StackEntry& entry) {
+void Stack_ClearEntryHeader(StackEntry& entry) {
   entry.bAlive = true;
   entry.bMoveLoopDone = false;
   entry.nActualMoveIndex = 0;
@@ -30,6 +29,8 @@ void entry_clear_header(StackEntry& entry) {
   entry.bStopped = false;
   entry.bCutOff = false;
 }
+
+namespace {
 
 int dispatch(StackEntry& entry, int resume) {
   switch (entry.nCallType) {
@@ -67,7 +68,7 @@ StackEntry& Stack_Push(int call_type, int return_position) {
   entry.nCallType = call_type;
   entry.nReturnPosition = return_position;
   entry.nResult = 0;
-  entry_clear_header(entry);
+  Stack_ClearEntryHeader(entry);
   return entry;
 }
 
@@ -108,6 +109,11 @@ int Stack_Run() {
     }
     // Pop; return positions 0 and 1 pass the value on to the next entry down.
     for (;;) {
+      // A child ended by a narrower window has no value for its parent: it is searched again.
+      if (Stack_RestartEntryEndedByWindow()) {
+        resume = RETURN_POSITION_UNDEFINED;
+        break;
+      }
       const int return_position = Stack_Top().nReturnPosition;
       if (--Stack.nCount == 0) return value;
       Stack_Top().nResult = value;
@@ -124,7 +130,7 @@ void Stack_Reset() {
   (void)advised;
   Stack.nCount = 0;
   Stack.nUpdateSearchWindowRecursionLevel = 0;
-  for (int i = 0; i < Stack.nMax && i < StackCapacity; ++i) entry_clear_header(Stack.entries[i]);
+  for (int i = 0; i < Stack.nMax && i < StackCapacity; ++i) Stack_ClearEntryHeader(Stack.entries[i]);
 }
 
 int Stack_EntryBoardMove(const StackEntry& entry) {
