@@ -86,6 +86,13 @@ struct YBWCManager {
   // Set while a hash-size change runs: received table entries are not stored.
   int32_t bNoTransStore;
 
+  // Host topology (every rank): the lowest rank of this host, another host
+  // exists, and the table broadcasts that are switched on.
+  int32_t bHashTableMaster;
+  int32_t bHasHashTableBroadcastTargets;
+  int32_t bDoBroadcastTranspositionTable;
+  int32_t bDoBroadcastHistoryTable;
+
   // Message service: requests kept for a state that can take them, the most
   // messages taken in one call, and the calls counted towards the periodic
   // cleanup and keep-alive actions.
@@ -116,6 +123,14 @@ struct YBWCManager {
   int32_t nMasterId;
   int32_t bSearchingSubproblem;
   Result* pWorkAvailableResult;
+  int32_t bWindowUpdateRerun;  // the search stops to run the item again with a better window
+  int32_t bRealStopReceived;   // the master stopped the item
+  int32_t nRerunSearchCounter;
+  int32_t nRerunSearchCounterMax;
+  int64_t nRequestForWorkWaitCounter;  // calls since the last work request (back-off)
+  int32_t bSeedRandom;                 // the target generator is still to be seeded
+  int64_t nResultSendNodes;            // nodes counted while the last result was sent
+  int32_t nSecondEntryMoveCountMax;    // highest move count of the second stack entry in this run
 
   // Statistics.
   int64_t nTotalWorkRequestedCount;

@@ -1,87 +1,158 @@
 #include "cluster/membership.h"
 
 #include "base/log.h"
-#include "base/option.h"
+#include "base/protocol_flags.h"
 #include "base/timer.h"
 #include "base/ybwc_manager.h"
-#include "chess/trans.h"
+#include "cluster/engine_hooks.h"
 #include "cluster/message_send.h"
+#include "cluster/mpi_wrapper.h"
 #include "cluster/processor_handler.h"
 #include "cluster/request.h"
 #include "cluster/result.h"
+#include "search/driver.h"
+#include "search/search_records.h"
+#include "search/stack.h"
 
-// The job runs as a single process until the logon protocol is in place:
-// the process refuses a larger job at start-up, so every peer loop below is
-// over an empty set of ranks and every wait is already satisfied.
+namespace {
+
+constexpr uint32_t kWaitRoundMs = 10;
+
+// A search that still runs when the root master logs the others off (a
+// "quit" or the end of input during a search): its slaves are stopped and the
+// supporting ranks sent back to idle, so that every rank can take the
+// log-off; a remote test is stopped and its result awaited.
+void stop_running_searches(YBWCManager* manager) {
+  if (manager->nState == NODE_STATE_REMOTE_TEST) {
+    YBWCManager_HookStop(manager);
+    YBWCManager_WaitForPeers(
+        manager, "YBWCManager_WaitForNonRootMasterLoggedOff",
+        [manager] { return manager->nState != NODE_STATE_REMOTE_TEST; }, true);
+    return;
+  }
+  if (manager->nState != NODE_STATE_SEARCHING || !SearchRunning) return;
+  // No work goes out any more: the search is being abandoned.
+  SearchInfo->stop = true;
+  SearchControl->bStoppingActive = true;
+  const int32_t code = Stack_Stop();
+  if (code != 0) QLOG(1, "ERROR YBWCManager_WaitForNonRootMasterLoggedOff(... failed at Stack_Stop(..., errorcode = %d\n", code);
+  const int32_t hook = YBWCManager_HookSearchTerminated(manager);
+  if (hook != 0)
+    QLOG(1, "ERROR YBWCManager_WaitForNonRootMasterLoggedOff(... failed at YBWCManager_HookSearchTerminated(..., errorcode = %d\n",
+         hook);
+  manager->nState = NODE_STATE_IDLE;
+}
+
+}  // namespace
+
+bool YBWCManager_EveryPeer(const YBWCManager* manager, const std::function<bool(const ProcessorHandler&)>& test,
+                           bool every_other_rank) {
+  for (int32_t rank = every_other_rank ? 0 : 1; rank < manager->nSize && rank < kMaxProcessors; rank++) {
+    if (rank == manager->nRank) continue;
+    const ProcessorHandler* handler = manager->pProcessorHandlers[rank];
+    if (handler == nullptr || !test(*handler)) return false;
+  }
+  return true;
+}
+
+int32_t YBWCManager_SendToPeers(YBWCManager* manager, const char* operation, const char* init_name,
+                                const std::function<int32_t(Request*)>& init, bool stop_at_first_failure,
+                                bool every_other_rank) {
+  int32_t first_code = 0;
+  for (int32_t rank = every_other_rank ? 0 : 1; rank < manager->nSize; rank++) {
+    if (rank == manager->nRank) continue;
+    const int32_t code = send_request(rank, operation, init_name, init);
+    if (code == 0) continue;
+    if (first_code == 0) first_code = code;
+    if (stop_at_first_failure) break;
+  }
+  return first_code;
+}
+
+int32_t YBWCManager_WaitForPeers(YBWCManager* manager, const char* operation, const std::function<bool()>& done,
+                                 bool bounded_on_fatal) {
+  Timer round{Timer_Now(), kWaitRoundMs, 1, 0};
+  double fatal_since = -1.0;
+  for (;;) {
+    const int32_t code = YBWCManager_ServiceMessages(manager);
+    if (code != 0) {
+      QLOG(1, "ERROR %s(... failed at YBWCManager_ServiceMessages(..., errorcode = %d\n", operation, code);
+      return code;
+    }
+    if (done()) return 0;
+    if (bounded_on_fatal && manager->bFatalInProgress) {
+      if (fatal_since < 0) fatal_since = Timer_Now();
+      if ((Timer_Now() - fatal_since) * 1000 >= kFatalShutdownWaitMs) {
+        QLOG(1, "ERROR %s(... no answer from every rank while a fatal error ends the process\n", operation);
+        return 15;
+      }
+    }
+    Timer_WaitForInterval(&round);
+  }
+}
 
 int32_t YBWCManager_WaitForNonRootMasterStartedUp(YBWCManager* manager) {
-  if (manager->nSize > 1) return 15;
+  constexpr const char* kName = "YBWCManager_WaitForNonRootMasterStartedUp";
+  const int32_t code = YBWCManager_SendToPeers(manager, kName, "Request_InitRootMasterLogonInvitation",
+                                               Request_InitRootMasterLogonInvitation, true);
+  if (code != 0) return code;
+  const int32_t wait = YBWCManager_WaitForPeers(manager, kName, [manager] {
+    return YBWCManager_EveryPeer(manager, [](const ProcessorHandler& h) { return h.bLoggedOn != 0; });
+  });
+  if (wait != 0) return wait;
   manager->bNonRootMastersStartedUp = 1;
   return 0;
 }
 
-void YBWCManager_AnalyzeHostTopology(YBWCManager*) {}
-
-int32_t YBWCManager_SendMachineInfo(YBWCManager* manager) { return manager->nSize > 1 ? 15 : 0; }
-
-int32_t YBWCManager_WaitForNonRootMasterLoggedOff(YBWCManager* manager) { return manager->nSize > 1 ? 15 : 0; }
-
-int32_t YBWCManager_WaitForNonRootMasterShutdown(YBWCManager* manager) { return manager->nSize > 1 ? 15 : 0; }
-
-int32_t YBWCManager_HookPosition(YBWCManager* manager, const char*) {
-  ++manager->nSyncPositionId;
-  return 0;
+int32_t YBWCManager_SendMachineInfo(YBWCManager* manager) {
+  return YBWCManager_SendToPeers(manager, "YBWCManager_SendMachineInfo", "Request_InitRootMasterMachineInfo",
+                                 Request_InitRootMasterMachineInfo, true);
 }
 
-int32_t YBWCManager_HookGo(YBWCManager*) { return 0; }
+int32_t YBWCManager_WaitForNonRootMasterLoggedOff(YBWCManager* manager) {
+  constexpr const char* kName = "YBWCManager_WaitForNonRootMasterLoggedOff";
+  stop_running_searches(manager);
+  const int32_t code = YBWCManager_SendToPeers(manager, kName, "Request_InitRootMasterLogoffInvitation",
+                                               Request_InitRootMasterLogoffInvitation, true);
+  if (code != 0) return code;
+  return YBWCManager_WaitForPeers(
+      manager, kName,
+      [manager] { return YBWCManager_EveryPeer(manager, [](const ProcessorHandler& h) { return h.nState == 8; }); },
+      true);
+}
 
-int32_t YBWCManager_HookStop(YBWCManager*) { return 0; }
+int32_t YBWCManager_WaitForNonRootMasterShutdown(YBWCManager* manager) {
+  constexpr const char* kName = "YBWCManager_WaitForNonRootMasterShutdown";
+  const int32_t code = YBWCManager_SendToPeers(manager, kName, "Request_InitRootMasterShutdown",
+                                               Request_InitRootMasterShutdown, true);
+  if (code != 0) return code;
+  return YBWCManager_WaitForPeers(
+      manager, kName, [manager] { return YBWCManager_AllNonRootMastersShutDown(manager); }, true);
+}
 
-int32_t YBWCManager_HookNewGame(YBWCManager*) { return 0; }
+uint32_t YBWCManager_FinalizeDelayMs(const YBWCManager* manager) {
+  if (manager->nSize <= 1 || manager->nRank < 0) return 0;
+  if (!manager->bHasHashTableBroadcastTargets && !MPIWrapper_LocalTrafficThroughNetwork()) return 0;
+  if (manager->bRootMaster) return 0;
+  return static_cast<uint32_t>(2 + manager->nSize - 1 - manager->nRank) * kFinalizeStaggerMs;
+}
 
-int32_t YBWCManager_HookSetOption(YBWCManager*, const char*, const char*) { return 0; }
-
-int32_t YBWCManager_HookRemoteTest(YBWCManager*, int32_t, const char*) { return 15; }
-
-int32_t YBWCManager_HookSearchTerminated(YBWCManager*) { return 0; }
-
-int32_t YBWCManager_ChangeHashSize(YBWCManager* manager) {
-  // Alone on its host, the process simply rebuilds its own table.
-  trans_release(Trans);
-  trans_alloc(Trans, option_get_hash_megabytes(), manager->nRank, manager->bRootMaster != 0);
-  return 0;
+bool YBWCManager_AllNonRootMastersShutDown(const YBWCManager* manager) {
+  return YBWCManager_EveryPeer(manager, [](const ProcessorHandler& h) { return h.nState == 9; });
 }
 
 int32_t YBWCManager_WaitForSyncAfterBroadcast(YBWCManager* manager) {
+  constexpr const char* kName = "YBWCManager_WaitForSyncAfterBroadcast";
   manager->nSyncedAfterBroadcastCount = 0;
   for (int32_t rank = 0; rank < manager->nSize; rank++)
     if (ProcessorHandler* handler = ProcessorHandler_Of(rank)) handler->bSyncedAfterBroadcast = 0;
-  int32_t first_code = 0;
-  for (int32_t rank = 0; rank < manager->nSize; rank++) {
-    if (rank == manager->nRank) continue;
-    const int32_t code = send_request(rank, "YBWCManager_WaitForSyncAfterBroadcast",
-                                      "Request_InitNonRootMasterSyncAfterBroadcast",
-                                      Request_InitNonRootMasterSyncAfterBroadcast);
-    if (code != 0 && first_code == 0) first_code = code;
-  }
-  if (first_code != 0) return first_code;
-
-  Timer round{Timer_Now(), 10, 1, 0};
-  for (;;) {
-    bool all = true;
-    for (int32_t rank = 0; rank < manager->nSize && all; rank++) {
-      const ProcessorHandler* handler = ProcessorHandler_Of(rank);
-      if (rank != manager->nRank && (handler == nullptr || !handler->bSyncedAfterBroadcast)) all = false;
-    }
-    if (all) return 0;
-    const int32_t code = YBWCManager_ServiceMessages(manager);
-    if (code != 0) {
-      QLOG(1, "ERROR YBWCManager_WaitForSyncAfterBroadcast(... failed at YBWCManager_ServiceMessages(..., errorcode = %d\n",
-           code);
-      return code;
-    }
-    Timer_WaitForInterval(&round);
-  }
+  const int32_t code = YBWCManager_SendToPeers(manager, kName, "Request_InitNonRootMasterSyncAfterBroadcast",
+                                               Request_InitNonRootMasterSyncAfterBroadcast, false, true);
+  if (code != 0) return code;
+  return YBWCManager_WaitForPeers(manager, kName, [manager] {
+    return YBWCManager_EveryPeer(
+        manager, [](const ProcessorHandler& h) { return h.bSyncedAfterBroadcast != 0; }, true);
+  });
 }
 
 int32_t YBWCManager_ActionsForLogoffInvitation(YBWCManager* manager, const Request* request) {
@@ -97,40 +168,12 @@ int32_t YBWCManager_ActionsForLogoffInvitation(YBWCManager* manager, const Reque
   return code != 0 ? code : answer;
 }
 
-// Will detach (without deleting) from the shared segments this process attached to.
-void YBWCManager_DetachSharedSegments(YBWCManager*) {}
-
-// Will run the late initialisation, set up the position as the UCI position command does and reset the history tables.
-void YBWCManager_SetUpSyncPosition(YBWCManager*, const char*) {}
-
-// Will set the transposition table's date again, log "trans_set_date(... %d\n" and clear the search statistics.
-void YBWCManager_PrepareSupportSearch(YBWCManager*) {}
-
-// Will set the running remote test's stop flag and clear its infinite flag.
-void YBWCManager_StopRemoteTestSearch(YBWCManager*) {}
-
-// Will clear the transposition table when the engine is initialised and neither searching nor holding a best move.
-void YBWCManager_NewGameActions(YBWCManager*) {}
-
-// Will run the hash-size steps, or set the option, refresh the configuration and re-read the engine parameters.
-void YBWCManager_ApplyForwardedOption(YBWCManager*, const char*, const char*) {}
-
-// Will search the go parameters as a root search of its own and answer with its result; until then the root
-// master is answered at once with an empty result, so that it does not wait for ever.
-int32_t YBWCManager_StartRemoteTest(YBWCManager*, const Request* request) {
-  return send_result(request->nSource, "RequestDispatcher_Dispatch", "Result_InitNonRootMasterRemoteTest",
-                     [](Result* result) {
-                       return Result_InitNonRootMasterRemoteTest(result, 0, 0, 0, 0, 0, 0, nullptr, 0, 0.0, 0.0, 0.0,
-                                                                 0);
-                     });
+void YBWCManager_DetachSharedSegments(YBWCManager*) {
+  if (const auto detach = YBWCManager_GetEngineHooks()->detach_shared_tables) detach();
 }
 
-// Will analyse the host topology, adjust the process priority and allocate the transposition and history tables.
-void YBWCManager_ActionsForMachineInfo(YBWCManager* manager) { YBWCManager_AnalyzeHostTopology(manager); }
-
-// Will take the result as the root master's own search result and report it; the remote test is over.
-int32_t YBWCManager_ActionsForRemoteTestResult(YBWCManager* manager, const Result*) {
-  manager->nRemoteTestProcessorId = -1;
-  manager->nState = NODE_STATE_IDLE;
-  return 0;
+void YBWCManager_ActionsForMachineInfo(YBWCManager* manager) {
+  YBWCManager_AnalyzeHostTopology(manager);
+  YBWCManager_AdjustProcessPriority(manager);
+  if (const auto alloc = YBWCManager_GetEngineHooks()->alloc_tables) alloc();
 }

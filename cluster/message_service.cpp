@@ -30,6 +30,7 @@ void restart(YBWCManager* manager, DumpTimer which) { Timer_Restart(manager->pDu
 // The diagnostics a non root master writes while it waits for work or works.
 void non_root_master_lines(YBWCManager* manager) {
   const PellamConfiguration* config = manager->pConfiguration;
+  YBWCManager_NoteWorkProgress(manager);
   if (manager->nNoWorkAvailableInARow > manager->nNoWorkAvailableInARowMax) {
     manager->nNoWorkAvailableInARowMax = manager->nNoWorkAvailableInARow;
     QLOG(5, "YBWCManager_ServiceMessages(... nNoWorkAvailableInARowMax = %d\n", manager->nNoWorkAvailableInARowMax);

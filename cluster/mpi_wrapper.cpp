@@ -89,6 +89,13 @@ int32_t MPIWrapper_Finalize() {
   return code;
 }
 
+bool MPIWrapper_LocalTrafficThroughNetwork() {
+  const char* value = std::getenv("MPIR_CVAR_NOLOCAL");
+  return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
+}
+
+int32_t MPIWrapper_Abort(int32_t exit_code) { return MPI_Abort(MPI_COMM_WORLD, exit_code); }
+
 int32_t MPIWrapper_Isend(void* buffer, int32_t count, int32_t destination, int32_t tag, MPI_Request* request) {
   return MPI_Isend(buffer, count, MPI_PACKED, destination, tag, MPI_COMM_WORLD, request);
 }

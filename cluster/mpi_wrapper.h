@@ -24,6 +24,13 @@ int32_t MPIWrapper_Comm_rank(int32_t* rank);
 // ranks on one machine can act as ranks on different hosts.
 int32_t MPIWrapper_Get_processor_name(char* name, int32_t* length);
 int32_t MPIWrapper_Finalize();
+// True when MPICH is told to send even the messages between processes of one
+// host through its network module (MPIR_CVAR_NOLOCAL set and not 0).
+bool MPIWrapper_LocalTrafficThroughNetwork();
+// Ends every process of the job with the exit code (the launcher kills the
+// others); used when one process cannot go on and the others would wait for
+// it for ever.
+int32_t MPIWrapper_Abort(int32_t exit_code);
 
 int32_t MPIWrapper_Isend(void* buffer, int32_t count, int32_t destination, int32_t tag, MPI_Request* request);
 int32_t MPIWrapper_Test(MPI_Request* request, int32_t* flag, MPI_Status* status);

@@ -1,13 +1,35 @@
 #include "frame/engine_tables.h"
 
+#include "base/option.h"
 #include "base/ybwc_manager.h"
 #include "chess/material.h"
 #include "chess/pawn.h"
+#include "chess/trans.h"
 #include "sharing/shared_memory.h"
 #include "sharing/stale_segments.h"
 #include "sharing/table_memory.h"
 
+void engine_tables_alloc() {
+  YBWCManager* manager = YBWCManager_GetInstance();
+  YBWCManager_AllocTranspositionTable(manager, option_get_hash_megabytes());
+  YBWCManager_AllocHistoryTables(manager);
+}
+
 void engine_tables_detach_attached_segments() { YBWCManager_DetachAllSharedMem(YBWCManager_GetInstance()); }
+
+void engine_tables_detach_transposition_table() {
+  YBWCManager_DetachSharedMem(YBWCManager_GetInstance(), SHARED_MEMORY_KEY_TRANSPOSITION_TABLE);
+}
+
+void engine_tables_delete_transposition_table() {
+  YBWCManager_DeleteSharedMem(YBWCManager_GetInstance(), SHARED_MEMORY_KEY_TRANSPOSITION_TABLE);
+}
+
+void engine_tables_realloc_transposition_table(int32_t megabytes) {
+  // A table in a segment given back above only loses its view here.
+  trans_release(Trans);
+  YBWCManager_AllocTranspositionTable(YBWCManager_GetInstance(), megabytes);
+}
 
 void engine_tables_release_created_segments() {
   YBWCManager* manager = YBWCManager_GetInstance();

@@ -10,3 +10,6 @@ int32_t YBWCManager_Init(YBWCManager* manager, int* pArgc, char*** pArgv);
 // Finalises (logs the other ranks off) and frees the manager; later calls return at once.
 void YBWCManager_Destruct(YBWCManager* manager);
 int32_t YBWCManager_Finalize(YBWCManager* manager);
+// False once the root master's finalisation has ended with ranks that did not
+// shut down: they would wait for it for ever.
+bool YBWCManager_JobShutDownInOrder();

@@ -11,6 +11,8 @@
 
 namespace {
 
+bool ShutDownInOrder = true;
+
 void log_work_counters(YBWCManager* manager) {
   QLOG(0, "INFO nTotalWorkRequestedCount %" PRId64 "\n", manager->nTotalWorkRequestedCount);
   QLOG(0, "INFO nTotalWorkStartedCount %" PRId64 "\n", manager->nTotalWorkStartedCount);
@@ -50,6 +52,7 @@ int32_t finalize_root_master(YBWCManager* manager) {
     }
   }
   manager->bLoggedOn = 0;
+  ShutDownInOrder = YBWCManager_AllNonRootMastersShutDown(manager);
   return result;
 }
 
@@ -74,6 +77,8 @@ void log_non_root_statistics(YBWCManager* manager) {
 }
 
 }  // namespace
+
+bool YBWCManager_JobShutDownInOrder() { return ShutDownInOrder; }
 
 int32_t YBWCManager_Finalize(YBWCManager* manager) {
   if (manager->nSyncPositionId > 0) log_work_counters(manager);

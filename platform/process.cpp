@@ -1,6 +1,7 @@
 #include "platform/process.h"
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -50,4 +51,19 @@ std::string platform_host_name() {
   char name[HOST_NAME_MAX + 1] = {};
   if (gethostname(name, sizeof name - 1) != 0) return {};
   return name;
+}
+
+bool platform_set_below_normal_priority(bool below_normal) {
+  return setpriority(PRIO_PROCESS, 0, below_normal ? 10 : 0) == 0;
+}
+
+namespace {
+volatile sig_atomic_t ExitCodeAfterAlarm = 0;
+void exit_on_alarm(int) { _exit(ExitCodeAfterAlarm); }
+}  // namespace
+
+void platform_exit_after(uint32_t seconds, int exit_code) {
+  ExitCodeAfterAlarm = exit_code;
+  signal(SIGALRM, exit_on_alarm);
+  alarm(seconds);
 }

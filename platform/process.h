@@ -15,3 +15,12 @@ bool platform_started_by_process_manager();
 std::string platform_executable_path();
 // The host's name, empty when the system cannot tell.
 std::string platform_host_name();
+
+// Scheduling priority of this process: below normal (niceness 10) or normal
+// (0). Returns false when the system refuses (an unprivileged process may not
+// raise its priority again).
+bool platform_set_below_normal_priority(bool below_normal);
+
+// Ends the process with `exit_code` once `seconds` have passed, unless
+// cancelled (seconds 0) before: a bound on a call that may never return.
+void platform_exit_after(uint32_t seconds, int exit_code);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the dependencies, builds a Release engine and starts it as an MPI
 # job that reads UCI commands on standard input. QUORREL_PROCESSES sets the
-# number of processes (1 until the ranks can cooperate).
+# number of processes (default 1).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"

@@ -344,7 +344,8 @@ void search() {
   list.count = 0;  // the generator appends
   movegen_legal(list, SearchLimits->board);
   if (list.count < SearchLimits->nMultiPV + 1) SearchLimits->nMultiPV = std::max(list.count - 1, 0);
-  if (list.count < 2) {
+  // A slave searches the depth its master needs, also with a single reply.
+  if (list.count < 2 && !is_slave()) {
     SearchLimits->nDepthLimit =
         SearchLimits->bDepthIsLimited ? std::min(SearchLimits->nDepthLimit, kSingleMoveDepthLimit) : kSingleMoveDepthLimit;
     SearchLimits->bDepthIsLimited = true;

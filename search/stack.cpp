@@ -15,9 +15,7 @@
 // line from costing an address-translation miss each.
 alignas(kHugePageBytes) SearchStack Stack = {StackCapacity, 0, {}, 0};
 
-namespace {
-
-void entry_clear_header(StackEntry& entry) {
+void Stack_ClearEntryHeader(StackEntry& entry) {
   entry.bAlive = true;
   entry.bMoveLoopDone = false;
   entry.nActualMoveIndex = 0;
@@ -30,6 +28,8 @@ void entry_clear_header(StackEntry& entry) {
   entry.bStopped = false;
   entry.bCutOff = false;
 }
+
+namespace {
 
 int dispatch(StackEntry& entry, int resume) {
   switch (entry.nCallType) {
@@ -61,7 +61,7 @@ StackEntry& Stack_Push(int call_type, int return_position) {
   entry.nCallType = call_type;
   entry.nReturnPosition = return_position;
   entry.nResult = 0;
-  entry_clear_header(entry);
+  Stack_ClearEntryHeader(entry);
   return entry;
 }
 
@@ -120,7 +120,7 @@ void Stack_Reset() {
   (void)advised;
   Stack.nCount = 0;
   Stack.nUpdateSearchWindowRecursionLevel = 0;
-  for (int i = 0; i < Stack.nMax && i < StackCapacity; ++i) entry_clear_header(Stack.entries[i]);
+  for (int i = 0; i < Stack.nMax && i < StackCapacity; ++i) Stack_ClearEntryHeader(Stack.entries[i]);
 }
 
 int Stack_EntryBoardMove(const StackEntry& entry) {

@@ -220,6 +220,9 @@ inline StackEntry& Stack_Top() { return Stack.entries[Stack.nCount - 1]; }
 inline bool Stack_IsFull() { return Stack.nCount >= StackCapacity; }
 inline int Stack_IndexOf(const StackEntry& entry) { return static_cast<int>(&entry - Stack.entries); }
 
+// The header of a fresh entry: alive, no moves, nothing handed out or stopped.
+void Stack_ClearEntryHeader(StackEntry& entry);
+
 // Takes entry nCount and clears its header. The nodes check Stack_IsFull
 // before they push; a push onto a full stack ends the process instead of
 // writing past the array.

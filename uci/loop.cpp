@@ -35,6 +35,17 @@ bool script_active() { return Script.is_active != nullptr && Script.is_active();
 
 bool search_busy() { return SearchRunning || Delay; }
 
+// True when `word` is one of the blank-separated words of text.
+bool has_word(const char* text, const char* word) {
+  const std::size_t length = std::strlen(word);
+  for (const char* at = std::strstr(text, word); at != nullptr; at = std::strstr(at + 1, word)) {
+    const bool starts = at == text || at[-1] == ' ';
+    const bool ends = at[length] == '\0' || at[length] == ' ';
+    if (starts && ends) return true;
+  }
+  return false;
+}
+
 void log_hook_failure(const char* hook, int32_t code) {
   if (code != 0) QLOG(1, "ERROR loop_step(... failed at %s(..., errorcode = %d\n", hook, code);
 }
@@ -199,12 +210,22 @@ void parse_remote(char* line) {
   }
   if (processor >= manager->nSize) {
     // A job of one process has no other rank to run the test on.
-    QLOG(3, "WARNING parse_remote(... no processor available for a remote test\n");
+    QLOG(1, "ERROR parse_remote(... no other process in this job for a remote test\n");
+    uci_send("info string remote refused: this job has a single process");
     return;
   }
   SearchRunning = true;
   manager->nState = NODE_STATE_REMOTE_TEST;
   Delay = false;
+  // "infinite" or "ponder" hold the remote result back until "stop" or "ponderhit", as for "go".
+  SearchUnbounded = has_word(parameters, "infinite") || has_word(parameters, "ponder");
   search_clear();
-  YBWCManager_HookRemoteTest(manager, static_cast<int32_t>(processor), parameters);
+  if (YBWCManager_HookRemoteTest(manager, static_cast<int32_t>(processor), parameters) != 0) {
+    // No result will come: the loop must not stay in the remote test.
+    SearchRunning = false;
+    SearchUnbounded = false;
+    manager->nRemoteTestProcessorId = -1;
+    manager->nState = NODE_STATE_IDLE;
+    uci_send("info string remote test could not be sent to processor %ld", processor);
+  }
 }

@@ -11,13 +11,23 @@
 #include "base/protocol_flags.h"
 #include "base/ybwc_manager.h"
 #include "cluster/membership.h"
-#include "sharing/table_memory.h"
 #include "uci/engine_init.h"
 
 namespace {
 
 void log_forward_failure(int32_t code) {
   if (code != 0) QLOG(1, "ERROR parse_setoption(... failed at YBWCManager_HookSetOption(..., errorcode = %d\n", code);
+}
+
+// Sets the option and refreshes the configuration (dumped to the log);
+// "Bitbases Path" and "Bitbases Cache Size" load the bitbases again.
+void option_apply(YBWCManager* manager, const char* name, const char* value) {
+  option_set_value(name, value);
+  PellamConfiguration_ReadFromOptions(manager->pConfiguration);
+  PellamConfiguration_Dump(manager->pConfiguration, manager);
+  if (strcasecmp(name, "Bitbases Path") == 0 || strcasecmp(name, "Bitbases Cache Size") == 0) {
+    engine_reload_bitbases();
+  }
 }
 
 }  // namespace
@@ -33,22 +43,16 @@ void parse_setoption(const char* line) {
   const std::string value(value_at + 6);
 
   YBWCManager* manager = YBWCManager_GetInstance();
-  option_set_value(name.c_str(), value.c_str());
-  PellamConfiguration_ReadFromOptions(manager->pConfiguration);
-  PellamConfiguration_Dump(manager->pConfiguration, manager);
-
-  if (strcasecmp(name.c_str(), "Bitbases Path") == 0 || strcasecmp(name.c_str(), "Bitbases Cache Size") == 0) {
-    engine_reload_bitbases();
-  }
-  if (EngineReady && strcasecmp(name.c_str(), "Hash") == 0) {
-    manager->bNoTransStore = 1;
-    if (option_get_int("Hash") >= 4) {
-      // "Share Hash Table" takes effect when the table is allocated again.
-      YBWCManager_SelectTransMemory(manager);
-      const int32_t code = YBWCManager_ChangeHashSize(manager);
-      log_forward_failure(code);
-    }
-    manager->bNoTransStore = 0;
+  option_apply(manager, name.c_str(), value.c_str());
+  if (EngineReady && strcasecmp(name.c_str(), "Hash") == 0 && option_get_int("Hash") >= 4) {
+    // Every rank gives up its table before any allocates the new size;
+    // "Share Hash Table" takes effect with the new allocation.
+    log_forward_failure(YBWCManager_ChangeHashSize(manager));
   }
   log_forward_failure(YBWCManager_HookSetOption(manager, name.c_str(), value.c_str()));
+}
+
+void apply_forwarded_option(const char* name, const char* value) {
+  option_apply(YBWCManager_GetInstance(), name, value);
+  apply_option_parameters();
 }

@@ -168,17 +168,4 @@ TEST_P(UciSpine, FatalErrorEndsWithExitCodeOneAndTheMessage) {
 INSTANTIATE_TEST_SUITE_P(Launch, UciSpine, ::testing::Values(0, 1),
                          [](const auto& info) { return info.param == 0 ? "Direct" : "Mpiexec1"; });
 
-TEST(MultiProcessJob, IsRefusedOnEveryRankWithoutHanging) {
-  const std::string dir = make_temp_dir();
-  EngineProcess engine(engine_command(2), dir);
-  engine.send_line("isready");
-  const int code = engine.wait_exit(60s);
-  EXPECT_NE(code, -1) << "the job hung";
-  EXPECT_NE(code, 0);
-  const std::string err = engine.stderr_text();
-  EXPECT_NE(err.find("(rank 0): this build runs as a single process only"), std::string::npos) << err;
-  EXPECT_NE(err.find("(rank 1): this build runs as a single process only"), std::string::npos) << err;
-  fs::remove_all(dir);
-}
-
 }  // namespace
