@@ -65,8 +65,10 @@ class DistributedSearch : public ::testing::TestWithParam<int> {
     fs::remove_all(dir_);
   }
 
-  // One job of `processes` ranks searching each position to `depth`.
-  JobOutput run(int processes, const std::vector<std::string>& fens, int depth,
+  // One job of `processes` ranks searching each position to `depth`, the last
+  // one to `last_depth`: the log-off statistics count the last search only,
+  // and it must be long enough for every rank to get work.
+  JobOutput run(int processes, const std::vector<std::string>& fens, int depth, int last_depth,
                 const std::vector<std::string>& options = {}) {
     host_ = unique_host();
     EngineProcess engine(engine_command(processes), dir_, {"QUORREL_PROCESSOR_NAME=" + host_});
@@ -80,7 +82,7 @@ class DistributedSearch : public ::testing::TestWithParam<int> {
     for (const std::string& fen : fens) {
       engine.send_line("ucinewgame");
       engine.send_line("position fen " + fen);
-      engine.send_line("go depth " + std::to_string(depth));
+      engine.send_line("go depth " + std::to_string(&fen == &fens.back() ? last_depth : depth));
       std::string best;
       while (auto line = engine.read_line(240s)) {
         std::smatch m;
@@ -127,7 +129,7 @@ class DistributedSearch : public ::testing::TestWithParam<int> {
 TEST_P(DistributedSearch, FixedDepthSearchesEndWithLegalMovesAndEveryWorkItemIsFinishedOrStopped) {
   const int processes = GetParam();
   const std::vector<std::string> fens(std::begin(kPositions), std::end(kPositions));
-  const JobOutput out = run(processes, fens, 6);
+  const JobOutput out = run(processes, fens, 6, 10);
   ASSERT_EQ(out.bestmoves.size(), fens.size());
   for (std::size_t i = 0; i < fens.size(); ++i) {
     ASSERT_FALSE(out.bestmoves[i].empty()) << "no bestmove for " << fens[i];
