@@ -142,6 +142,7 @@ struct YBWCManager {
   int64_t nTotalForcedWindowUpdateRerunCount;
   int64_t nTotalNodes;
   double dTotalSearchTime;
+  double dTotalWorkItemTime;  // seconds this process spent searching work items (a slave's busy time)
   int64_t nTotalNodesOfNonRootMasters;
   int64_t nWindowUpdateOverheadNodes;
   int64_t nAbortOverheadNodes;

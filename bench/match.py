@@ -3,6 +3,9 @@
 
     bench/match.py ENGINE_A ENGINE_B [games] [base seconds] [increment seconds] [referee]
 
+An engine is a command line ("mpiexec -n 2 build/quorrel" runs Quorrel as a
+job of two processes).
+
 Games start from short opening lines, each line played once with each colour,
 one game at a time (run one match at a time on a quiet machine: a starved
 engine loses on time). Every engine that offers them is set to "Threads" 1 and

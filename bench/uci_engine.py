@@ -4,15 +4,18 @@ On start it reads the engine's options and sets "Threads" 1 and "OwnBook"
 false where the engine offers them, so that engines are compared searching
 with one thread and without their own opening book.
 """
+import shlex
 import subprocess
 
 ONE_THREAD_NO_BOOK = (("Threads", "1"), ("OwnBook", "false"))
 
 
 class UciEngine:
+    """`command` is a command line: "mpiexec -n 2 build/quorrel" runs Quorrel as a job of two processes."""
+
     def __init__(self, command, name=None):
         self.name = name or command
-        self.proc = subprocess.Popen([command], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+        self.proc = subprocess.Popen(shlex.split(command), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                      stderr=subprocess.DEVNULL, text=True, bufsize=1)
         self.send("uci")
         options = set()

@@ -151,7 +151,6 @@ constexpr std::array<MessageField, 1> kNoWorkAvailable{{
     {FIELD(Int, Result, nSyncPositionId, kNoLogLine, nullptr)},
 }};
 
-// bExtended always travels as 0: the work-available initialiser takes no value for it.
 constexpr std::array<MessageField, 23> kWorkAvailable{{
     {FIELD(Int, Result, nSyncPositionId, 5, "nSyncPositionId = <%d>\n")},
     {FIELD(Int64, Result, nWorkId, 5, kWorkIdLine)},

@@ -101,8 +101,9 @@ int32_t Result_InitMasterNoWorkAvailable(Result* result, int32_t nSyncPositionId
 
 int32_t Result_InitMasterWorkAvailable(Result* result, int32_t nStackIndex, int32_t nMoveListIndex,
                                        int32_t nCallType, int32_t nReturnPosition, int32_t nMove, int32_t nDepth,
-                                       int32_t nNewDepth, int32_t nHeight, int32_t bInPV, int32_t nPlayedNb,
-                                       int32_t nHistoryValue, int32_t nAlpha, int32_t nBeta, int32_t nTransDate,
+                                       int32_t nNewDepth, int32_t nHeight, int32_t bExtended, int32_t bInPV,
+                                       int32_t nPlayedNb, int32_t nHistoryValue, int32_t nAlpha, int32_t nBeta,
+                                       int32_t nTransDate,
                                        int32_t bGoodCap, int32_t nMoveAheadListCount, const uint16_t* pMoveAheadList,
                                        int32_t nKillerListCount, const uint16_t* pKillerList) {
   result->nType = RESULT_TYPE_MASTER_WORK_AVAILABLE;
@@ -116,6 +117,7 @@ int32_t Result_InitMasterWorkAvailable(Result* result, int32_t nStackIndex, int3
   result->nDepth = nDepth;
   result->nNewDepth = nNewDepth;
   result->nHeight = nHeight;
+  result->bExtended = bExtended;
   result->bInPV = bInPV;
   result->nPlayedNb = nPlayedNb;
   result->nHistoryValue = nHistoryValue;

@@ -94,11 +94,13 @@ int32_t Result_InitNonRootMasterSyncSetOption(Result* result);
 int32_t Result_InitMasterNoWorkAvailable(Result* result, int32_t nSyncPositionId);
 // Takes the next work id (1 for the first work item of the process) and the
 // manager's nSyncPositionId; attaches the engine's history tables as the
-// configuration says.
+// configuration says. bExtended: the move into the giving node already had a
+// capture extension, so the slave must not extend the same line again.
 int32_t Result_InitMasterWorkAvailable(Result* result, int32_t nStackIndex, int32_t nMoveListIndex,
                                        int32_t nCallType, int32_t nReturnPosition, int32_t nMove, int32_t nDepth,
-                                       int32_t nNewDepth, int32_t nHeight, int32_t bInPV, int32_t nPlayedNb,
-                                       int32_t nHistoryValue, int32_t nAlpha, int32_t nBeta, int32_t nTransDate,
+                                       int32_t nNewDepth, int32_t nHeight, int32_t bExtended, int32_t bInPV,
+                                       int32_t nPlayedNb, int32_t nHistoryValue, int32_t nAlpha, int32_t nBeta,
+                                       int32_t nTransDate,
                                        int32_t bGoodCap, int32_t nMoveAheadListCount, const uint16_t* pMoveAheadList,
                                        int32_t nKillerListCount, const uint16_t* pKillerList);
 int32_t Result_InitSyncAfterBroadcast(Result* result);

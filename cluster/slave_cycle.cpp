@@ -22,7 +22,6 @@
 #include "search/driver.h"
 #include "search/search_records.h"
 #include "search/stack.h"
-#include "search/window_propagation.h"
 
 namespace {
 
@@ -201,7 +200,7 @@ void update_window_directly(int32_t alpha, int32_t beta) {
     if (root.beta <= root.alpha) root.alpha = root.beta - 1;
     changed = true;
   }
-  if (changed) YBWCManager_PropagateSearchWindow(bottom, 1);
+  if (changed) Stack_PropagateSearchWindow(1);
 }
 
 // The rules without direct updates: only a better alpha counts, and it makes

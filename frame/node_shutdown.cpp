@@ -63,6 +63,7 @@ void log_non_root_statistics(YBWCManager* manager) {
   QLOG(0, "INFO total nodes searched %" PRId64 " \n", manager->nTotalNodes);
   QLOG(0, "INFO total nodes overhead caused by window updates %" PRId64 " \n", manager->nWindowUpdateOverheadNodes);
   QLOG(0, "INFO total nodes overhead caused by aborts %" PRId64 " \n", manager->nAbortOverheadNodes);
+  QLOG(0, "INFO total time searching work items %.0f\n", manager->dTotalWorkItemTime * 1000);
   for (std::size_t i = 0; i < kReturnPositions.size(); ++i) {
     const ReturnPositionStatistics& s = manager->returnPositionStatistics[i];
     if (s.nWorkItems <= 0) continue;

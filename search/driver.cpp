@@ -299,7 +299,22 @@ void search_prepare(move_list_t& list, board_state_t& board) {
   order_root_list(list, board);
 }
 
+namespace {
+// Adds the time of a work item's search to the process's busy time.
+struct WorkItemTimer {
+  double start = real_seconds();
+  bool counting = is_slave();
+  WorkItemTimer() = default;
+  WorkItemTimer(const WorkItemTimer&) = delete;
+  WorkItemTimer& operator=(const WorkItemTimer&) = delete;
+  ~WorkItemTimer() {
+    if (counting) YBWCManager_GetInstance()->dTotalWorkItemTime += real_seconds() - start;
+  }
+};
+}  // namespace
+
 void search() {
+  const WorkItemTimer work_item_timer;
   multipv_slots_clear();
   // The option is clamped where it is read: the lines index ten slots.
   SearchLimits->nMultiPV = option_get_int_clamped("MultiPV") - 1;

@@ -18,6 +18,7 @@ namespace {
 
 int fs_loop_start(StackEntry& e);
 int fs_loop(StackEntry& e);
+int fs_iid(StackEntry& e);
 
 bool pawn_makes_passer(int move, const board_state_t& board) {
   return piece_is_pawn(board.squares[move_from(move)]) && move_creates_passer(move, board);
@@ -54,7 +55,16 @@ int fs_end(StackEntry& e) {
 int fs_loop_end(StackEntry& e) {
   const FullSearchPar& p = e.parameters.fullSearchPar;
   const FullSearchDat& d = e.localData.fullSearchDat;
-  if (e.bWorkSentToSlave && e.bAlive) Stack_WaitForSlaves(e);
+  if (e.bWorkSentToSlave && e.bAlive) {
+    Stack_WaitForSlaves(e);
+    // A move a slave gave back unsearched is searched here.
+    const int free_move = Stack_FirstFreeMove(e);
+    if (e.bAlive && free_move >= 0) {
+      e.nActualMoveIndex = free_move;
+      e.bMoveLoopDone = false;
+      return fs_loop(e);
+    }
+  }
   if (e.bAlive && d.best_value == ValueNone) return d.in_check ? node_mated(p.height) : 0;
   return fs_end(e);
 }
@@ -69,6 +79,15 @@ int fs_iid(StackEntry& e) {
     return NodePushed;
   }
   return fs_loop_start(e);
+}
+
+// Depth 0: quiescence at the same height, its value passed up unchanged.
+int fs_horizon(StackEntry& e) {
+  FullSearchPar& p = e.parameters.fullSearchPar;
+  search_parameters_t& sp = SearchParameters[0];
+  sp.nQuiescenceCheckDepth = p.node_type == NODE_PV ? -sp.nQuiescenceCheckPlies : 1 - sp.nQuiescenceCheckPlies;
+  Stack_PushQuiescence(RETURN_POSITION_FULL_SEARCH_01, p.board, p.alpha, p.beta, 0, p.height, p.pv);
+  return NodePushed;
 }
 
 int fs_start(StackEntry& e) {
@@ -86,9 +105,7 @@ int fs_start(StackEntry& e) {
   if (p.depth <= 0) {
     // A full stack ends the node as the height limit does.
     if (Stack_IsFull()) return eval_position(board, p.alpha, p.beta);
-    sp.nQuiescenceCheckDepth = p.node_type == NODE_PV ? -sp.nQuiescenceCheckPlies : 1 - sp.nQuiescenceCheckPlies;
-    Stack_PushQuiescence(RETURN_POSITION_FULL_SEARCH_01, p.board, p.alpha, p.beta, 0, p.height, p.pv);
-    return NodePushed;
+    return fs_horizon(e);
   }
 
   node_account(p.height);
@@ -184,6 +201,8 @@ int fs_after_null(StackEntry& e) {
 
   null_unmake(board, d.undo);
   if (!e.bAlive) return fs_loop_end(e);
+  // An abandoned null-move search proves nothing: the node is searched normally.
+  if (Stack_ChildAbandoned(e)) return fs_iid(e);
   d.value = -e.nResult;
   if (sp.bUseVerification && p.depth > sp.nVerificationReduction) {
     if (d.value < p.beta) return fs_iid(e);
@@ -208,6 +227,7 @@ int fs_after_verification(StackEntry& e) {
   FullSearchPar& p = e.parameters.fullSearchPar;
   FullSearchDat& d = e.localData.fullSearchDat;
   if (!e.bAlive) return fs_loop_end(e);
+  if (Stack_ChildAbandoned(e)) return fs_iid(e);
   d.value = e.nResult;
   if (d.value < p.beta) return fs_iid(e);
   if (d.move != MOVE_NONE) d.played[d.played_nb++] = static_cast<move_t>(d.move);
@@ -222,6 +242,8 @@ int fs_after_iid(StackEntry& e, int resume) {
   FullSearchPar& p = e.parameters.fullSearchPar;
   FullSearchDat& d = e.localData.fullSearchDat;
   if (!e.bAlive) return fs_loop_end(e);
+  // The iterative deepening only orders the moves: without its result the loop starts as it is.
+  if (Stack_ChildAbandoned(e)) return fs_loop_start(e);
   d.value = e.nResult;
   if (resume == RETURN_POSITION_FULL_SEARCH_04 && d.value <= p.alpha) {
     Stack_PushFullSearch(RETURN_POSITION_FULL_SEARCH_05, p.board, -ValueInf, p.beta, d.new_depth, p.height,
@@ -237,6 +259,7 @@ int fs_loop_start(StackEntry& e) {
   FullSearchDat& d = e.localData.fullSearchDat;
   picker_init(d.picker, *p.board, d.check, p.depth, p.height, d.trans_move);
   d.single_reply = d.in_check && d.picker.moves.count == 1;
+  d.history_value = HistoryProbMax;
   d.opt_value = ValueInf;
   d.good_cap = true;
   e.bMoveLoopDone = false;
@@ -246,6 +269,20 @@ int fs_loop_start(StackEntry& e) {
   e.bAlive = true;
   e.bDistributionAllowed = !SearchParameters->bSuppressDistributionOfFullSearchMoves;
   return fs_loop(e);
+}
+
+// The first search of the move on the board: a scout in a PV node that has a
+// value already, else the node's window.
+int fs_search_move(StackEntry& e) {
+  FullSearchPar& p = e.parameters.fullSearchPar;
+  FullSearchDat& d = e.localData.fullSearchDat;
+  if (p.node_type == NODE_PV && d.best_value != ValueNone)
+    Stack_PushFullSearch(RETURN_POSITION_FULL_SEARCH_07, p.board, -p.alpha - 1, -p.alpha, d.new_depth, p.height + 1,
+                         d.child_pv, NODE_CUT, d.cap_extended);
+  else
+    Stack_PushFullSearch(RETURN_POSITION_FULL_SEARCH_06, p.board, -p.beta, -p.alpha, d.new_depth, p.height + 1,
+                         d.child_pv, -p.node_type, d.cap_extended);
+  return NodePushed;
 }
 
 // The move at nActualMoveIndex by the table protocol: from the table, or from
@@ -290,6 +327,7 @@ int fs_loop(StackEntry& e) {
                                  &d.cap_extended);
     d.value = e.nHistoryValueList[j];
     if (search_process_count() > 1 && d.value < HistoryProbMax) d.value = history_prob(move, board);
+    d.history_value = d.value;  // d.value is reused below; the work scan reads this one
 
     const bool reducible = !d.in_check && d.new_depth < p.depth;
     if (sp.bUseHistoryPruning && reducible && p.depth <= 6 && p.node_type != NODE_PV &&
@@ -323,13 +361,7 @@ int fs_loop(StackEntry& e) {
       }
     }
     move_make(board, move, d.undo);
-    if (p.node_type == NODE_PV && d.best_value != ValueNone)
-      Stack_PushFullSearch(RETURN_POSITION_FULL_SEARCH_07, p.board, -p.alpha - 1, -p.alpha, d.new_depth,
-                           p.height + 1, d.child_pv, NODE_CUT, d.cap_extended);
-    else
-      Stack_PushFullSearch(RETURN_POSITION_FULL_SEARCH_06, p.board, -p.beta, -p.alpha, d.new_depth, p.height + 1,
-                           d.child_pv, -p.node_type, d.cap_extended);
-    return NodePushed;
+    return fs_search_move(e);
   }
   return fs_loop_end(e);
 }
@@ -340,6 +372,8 @@ int fs_after_move(StackEntry& e, int resume) {
   FullSearchDat& d = e.localData.fullSearchDat;
   board_state_t& board = *p.board;
 
+  // A search of the move that was ended from outside is asked again with the present window.
+  if (e.bAlive && Stack_ChildAbandoned(e)) return fs_search_move(e);
   if (e.bAlive) {
     if (resume == RETURN_POSITION_FULL_SEARCH_07) {
       d.value = -e.nResult;
@@ -383,11 +417,14 @@ int fs_after_move(StackEntry& e, int resume) {
 
 int full_search_step(StackEntry& e, int resume) {
   switch (resume) {
-    case RETURN_POSITION_FULL_SEARCH_01: return e.nResult;
+    case RETURN_POSITION_FULL_SEARCH_01:
+      if (e.bAlive && Stack_ChildAbandoned(e)) return fs_horizon(e);
+      return e.nResult;
     case RETURN_POSITION_FULL_SEARCH_02: return fs_after_null(e);
     case RETURN_POSITION_FULL_SEARCH_03: return fs_after_verification(e);
     case RETURN_POSITION_FULL_SEARCH_03_1:
       if (!e.bAlive) return fs_loop_end(e);
+      if (Stack_ChildAbandoned(e)) return fs_iid(e);
       if (e.nResult < e.parameters.fullSearchPar.beta) return e.nResult;
       return fs_iid(e);
     case RETURN_POSITION_FULL_SEARCH_04:

@@ -5,6 +5,14 @@
 
 namespace {
 
+int nn_search_move(StackEntry& e) {
+  FullNoNullPar& p = e.parameters.fullNoNullPar;
+  FullNoNullDat& d = e.localData.fullNoNullDat;
+  Stack_PushFullSearch(RETURN_POSITION_FULL_NO_NULL_01, p.board, -p.beta, -p.alpha, d.new_depth, p.height + 1,
+                       d.child_pv, -p.node_type, d.cap_extended);
+  return NodePushed;
+}
+
 int nn_loop(StackEntry& e) {
   FullNoNullPar& p = e.parameters.fullNoNullPar;
   FullNoNullDat& d = e.localData.fullNoNullDat;
@@ -18,9 +26,7 @@ int nn_loop(StackEntry& e) {
   d.move = move;
   d.new_depth = extended_depth(p.depth, move, board, false, false, p.height, p.extended, &d.cap_extended);
   move_make(board, move, d.undo);
-  Stack_PushFullSearch(RETURN_POSITION_FULL_NO_NULL_01, p.board, -p.beta, -p.alpha, d.new_depth, p.height + 1,
-                       d.child_pv, -p.node_type, d.cap_extended);
-  return NodePushed;
+  return nn_search_move(e);
 }
 
 int nn_start(StackEntry& e) {
@@ -46,6 +52,8 @@ int nn_start(StackEntry& e) {
 int nn_after_move(StackEntry& e) {
   FullNoNullPar& p = e.parameters.fullNoNullPar;
   FullNoNullDat& d = e.localData.fullNoNullDat;
+  // A search of the move that was ended from outside is asked again with the present window.
+  if (e.bAlive && Stack_ChildAbandoned(e)) return nn_search_move(e);
   move_unmake(*p.board, d.move, d.undo);
   if (!e.bAlive) return d.best_value;
   d.value = -e.nResult;

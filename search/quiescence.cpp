@@ -10,6 +10,13 @@
 
 namespace {
 
+int qs_search_move(StackEntry& e) {
+  FullQuiescencePar& p = e.parameters.fullQuiescencePar;
+  Stack_PushQuiescence(RETURN_POSITION_FULL_QUIESCENCE_01, p.board, -p.beta, -p.alpha, p.depth - 1, p.height + 1,
+                       e.localData.fullQuiescenceDat.child_pv);
+  return NodePushed;
+}
+
 int qs_loop(StackEntry& e) {
   FullQuiescencePar& p = e.parameters.fullQuiescencePar;
   FullQuiescenceDat& d = e.localData.fullQuiescenceDat;
@@ -42,9 +49,7 @@ int qs_loop(StackEntry& e) {
     }
     d.move = move;
     move_make(board, move, d.undo);
-    Stack_PushQuiescence(RETURN_POSITION_FULL_QUIESCENCE_01, p.board, -p.beta, -p.alpha, p.depth - 1, p.height + 1,
-                         d.child_pv);
-    return NodePushed;
+    return qs_search_move(e);
   }
 }
 
@@ -100,6 +105,8 @@ int qs_start(StackEntry& e) {
 int qs_after_move(StackEntry& e) {
   FullQuiescencePar& p = e.parameters.fullQuiescencePar;
   FullQuiescenceDat& d = e.localData.fullQuiescenceDat;
+  // A search of the move that was ended from outside is asked again with the present window.
+  if (e.bAlive && Stack_ChildAbandoned(e)) return qs_search_move(e);
   move_unmake(*p.board, d.move, d.undo);
   if (!e.bAlive) return d.best_value;
   d.value = -e.nResult;

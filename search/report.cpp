@@ -6,6 +6,7 @@
 #include "base/ybwc_manager.h"
 #include "chess/trans.h"
 #include "chess/value.h"
+#include "cluster/processor_handler.h"
 #include "platform/clock.h"
 #include "search/driver.h"
 
@@ -24,13 +25,27 @@ bool send_additional_info() {
   return config != nullptr && config->bSendAdditionalUCIInfo != 0;
 }
 
+// Entries the other processes of this host last reported writing into a table
+// they share with this one.
+uint64_t shared_table_entries_of_others() {
+  if (!Trans->memory.bShared) return 0;
+  const YBWCManager* manager = YBWCManager_GetInstance();
+  uint64_t used = 0;
+  for (int rank = 0; rank < manager->nSize && rank < kMaxProcessors; ++rank) {
+    const ProcessorHandler* handler = ProcessorHandler_Of(rank);
+    if (rank != manager->nRank && handler != nullptr && handler->bSameNode) used += handler->nTransUsed;
+  }
+  return used;
+}
+
 statistics_report_t statistics() {
   statistics_report_t report;
   report.time = SearchCurrent->time;
   report.nodes = SearchCurrent->node_nb;
   report.speed = SearchCurrent->speed;
   report.cpu = SearchCurrent->cpu;
-  report.hashfull = Trans != nullptr && Trans->table != nullptr ? trans_hashfull(Trans, 0) : 0.0;
+  report.hashfull =
+      Trans != nullptr && Trans->table != nullptr ? trans_hashfull(Trans, shared_table_entries_of_others()) : 0.0;
   return report;
 }
 

@@ -41,11 +41,21 @@ void store_pv_hints(board_state_t& board, const move_t* pv) {
   }
 }
 
+int root_loop(StackEntry& e);
+
 int root_end(StackEntry& e, bool cut_off) {
   FullRootPar& p = e.parameters.fullRootPar;
   FullRootDat& d = e.localData.fullRootDat;
   const int multipv = SearchCurrent->multipv;
-  if (!cut_off && e.bWorkSentToSlave && e.bAlive) Stack_WaitForSlaves(e);
+  if (!cut_off && e.bWorkSentToSlave && e.bAlive) {
+    Stack_WaitForSlaves(e);
+    // A move a slave gave back unsearched is searched here.
+    const int free_move = Stack_FirstFreeMove(e);
+    if (e.bAlive && free_move >= 0) {
+      d.i = free_move;
+      return root_loop(e);
+    }
+  }
   const int32_t error = Stack_StopEntry(e);
   if (error != 0) QLOG(1, "ERROR fullSearch(... failed at Stack_StopEntry(..., errorcode = %d\n", error);
   move_list_sort(*p.list);
@@ -60,8 +70,6 @@ int root_end(StackEntry& e, bool cut_off) {
   return d.best_value[multipv];
 }
 
-int root_loop(StackEntry& e);
-
 int root_move_end(StackEntry& e) {
   FullRootPar& p = e.parameters.fullRootPar;
   FullRootDat& d = e.localData.fullRootDat;
@@ -71,10 +79,31 @@ int root_move_end(StackEntry& e) {
   report_postmove(d.move, i, e.nSlaveRankList[i] > 0 ? e.nSlaveRankList[i] : 0, e.dStartTimeList[i], e.nNodesList[i],
                   e.nAlphaList[i], e.nBetaList[i], e.nValueList[i], e.sStartTimeList[i]);
   if (!e.bAlive) return root_end(e, false);
-  if (root_move_result(e, i, d.move, d.value, d.child_pv)) return root_end(e, true);
+  const RootMoveOutcome outcome = root_move_result(e, i, d.move, d.value, d.child_pv);
+  if (outcome == RootMoveOutcome::CutOff) return root_end(e, true);
+  if (outcome == RootMoveOutcome::RaisedAlpha && slave_item() == nullptr && SearchParameters->bUpdateSearchWindows) {
+    const int32_t error = Stack_UpdateSearchWindowForEntry(e, p.alpha, p.beta);
+    if (error != 0)
+      QLOG(1, "ERROR fullSearch(... failed at Stack_UpdateSearchWindowForEntry(..., errorcode = %d\n", error);
+  }
   ++e.nBrothersFinished;
   d.i = e.nActualMoveIndex = i + 1;
   return root_loop(e);
+}
+
+// The first search of the move on the board: the full window while the line
+// has no value yet (or outside the pv), else a scout.
+int root_search_move(StackEntry& e) {
+  FullRootPar& p = e.parameters.fullRootPar;
+  FullRootDat& d = e.localData.fullRootDat;
+  const bool in_pv = d.child_node_type == NODE_PV;
+  if (p.search_type == SEARCH_TYPE_SHORT || d.best_value[SearchCurrent->multipv] == ValueNone || !in_pv)
+    Stack_PushFullSearch(RETURN_POSITION_FULL_ROOT_01, p.board, -p.beta, -p.alpha, d.new_depth, p.height + 1,
+                         d.child_pv, d.child_node_type, d.cap_extended);
+  else
+    Stack_PushFullSearch(RETURN_POSITION_FULL_ROOT_02, p.board, -p.alpha - 1, -p.alpha, d.new_depth, p.height + 1,
+                         d.child_pv, NODE_CUT, d.cap_extended);
+  return NodePushed;
 }
 
 int root_reduced_check(StackEntry& e) {
@@ -101,6 +130,8 @@ int root_after_child(StackEntry& e, int resume) {
   FullRootPar& p = e.parameters.fullRootPar;
   FullRootDat& d = e.localData.fullRootDat;
   if (!e.bAlive) return root_move_end(e);
+  // A search of the move that was ended from outside is asked again with the present window.
+  if (Stack_ChildAbandoned(e)) return root_search_move(e);
   d.value = -e.nResult;
   e.nValueList[d.i] = d.value;
   switch (resume) {
@@ -212,13 +243,7 @@ int root_loop(StackEntry& e) {
     }
 
     move_make(board, move, d.undo);
-    if (p.search_type == SEARCH_TYPE_SHORT || d.best_value[multipv] == ValueNone || !in_pv)
-      Stack_PushFullSearch(RETURN_POSITION_FULL_ROOT_01, p.board, -p.beta, -p.alpha, d.new_depth, p.height + 1,
-                           d.child_pv, in_pv ? NODE_PV : NODE_CUT, d.cap_extended);
-    else
-      Stack_PushFullSearch(RETURN_POSITION_FULL_ROOT_02, p.board, -p.alpha - 1, -p.alpha, d.new_depth, p.height + 1,
-                           d.child_pv, NODE_CUT, d.cap_extended);
-    return NodePushed;
+    return root_search_move(e);
   }
 }
 
@@ -272,7 +297,7 @@ int root_start(StackEntry& e) {
 
 }  // namespace
 
-bool root_move_result(StackEntry& e, int i, int move, int value, const move_t* child_pv) {
+RootMoveOutcome root_move_result(StackEntry& e, int i, int move, int value, const move_t* child_pv) {
   FullRootPar& p = e.parameters.fullRootPar;
   FullRootDat& d = e.localData.fullRootDat;
   const bool slave = slave_item() != nullptr;
@@ -310,15 +335,10 @@ bool root_move_result(StackEntry& e, int i, int move, int value, const move_t* c
     best_value = value;
     if (value > p.alpha) {
       if (p.search_type == SEARCH_TYPE_NORMAL) p.alpha = value;
-      if (value >= p.beta) return true;
-      if (!slave && SearchParameters->bUpdateSearchWindows) {
-        const int32_t error = Stack_UpdateSearchWindowForEntry(e, p.alpha, p.beta);
-        if (error != 0)
-          QLOG(1, "ERROR fullSearch(... failed at Stack_UpdateSearchWindowForEntry(..., errorcode = %d\n", error);
-      }
+      return value >= p.beta ? RootMoveOutcome::CutOff : RootMoveOutcome::RaisedAlpha;
     }
   }
-  return false;
+  return RootMoveOutcome::Kept;
 }
 
 int full_root_step(StackEntry& e, int resume) {

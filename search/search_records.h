@@ -116,6 +116,9 @@ struct search_control_t {
   bool bSearchFinishing;        // the search has returned and is being wound up
   int64_t nSlaveNodesReceived;  // slave nodes counted for the current root move
   search_work_item_t* pWorkItem;  // the work item on a slave, else null
+  // Nesting of the handlers the message service calls from inside the search.
+  int nCheckSendWorkRecursionLevel;
+  int nProcessSlaveResultRecursionLevel;
 };
 
 extern search_info_t SearchInfo[1];

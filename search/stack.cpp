@@ -10,7 +10,6 @@
 #include "platform/memory.h"
 #include "search/node.h"
 #include "search/search_parameters.h"
-#include "search/window_propagation.h"
 
 // Every node touches its own entry: huge pages keep the entries of a deep
 // line from costing an address-translation miss each.
@@ -54,12 +53,6 @@ void service_messages() {
   if (SearchControl->bStoppingActive) search_check();
 }
 
-bool any_move_open(const StackEntry& entry) {
-  for (int i = 0; i < entry.nMoveCount; ++i)
-    if (!entry.bMoveDoneList[i]) return true;
-  return false;
-}
-
 }  // namespace
 
 StackEntry& Stack_Push(int call_type, int return_position) {
@@ -100,7 +93,9 @@ int Stack_Run() {
   int resume = RETURN_POSITION_UNDEFINED;  // the top entry starts from its beginning
   for (;;) {
     if (SearchControl->bStoppingActive) search_check();
-    if (SearchInfo->check_nb_mpi_poll <= 0) service_messages();
+    // Messages are taken only before a node starts: an entry about to resume
+    // still has its move on the board, which the work scan could not take back.
+    if (resume == RETURN_POSITION_UNDEFINED && SearchInfo->check_nb_mpi_poll <= 0) service_messages();
 
     int value = dispatch(Stack_Top(), resume);
     if (value == NodePushed) {
@@ -109,11 +104,6 @@ int Stack_Run() {
     }
     // Pop; return positions 0 and 1 pass the value on to the next entry down.
     for (;;) {
-      // A child ended by a narrower window has no value for its parent: it is searched again.
-      if (Stack_RestartEntryEndedByWindow()) {
-        resume = RETURN_POSITION_UNDEFINED;
-        break;
-      }
       const int return_position = Stack_Top().nReturnPosition;
       if (--Stack.nCount == 0) return value;
       Stack_Top().nResult = value;
@@ -187,48 +177,6 @@ void Stack_UndoMoves(int index) {
       null_unmake(board, entry_undo(entry));
     else if (move != MOVE_NONE)
       move_unmake(board, move, entry_undo(entry));
-  }
-}
-
-int32_t Stack_StopEntry(StackEntry& entry) {
-  if (entry.bStopped) QLOG(1, "ERROR Stack_StopEntry(... entry already stopped\n");
-  entry.bStopped = true;
-  if (entry.nCallType != CALL_TYPE_FULL_ROOT && entry.nCallType != CALL_TYPE_FULL_SEARCH) return 0;
-  if (!entry.bWorkSentToSlave) return 0;
-  // Stub until the distributed search: will send REQUEST_TYPE_MASTER_STOP to every slave still holding a move.
-  return 0;
-}
-
-int32_t Stack_Stop() {
-  SearchControl->bStackStopgActive = true;
-  int32_t first_error = 0;
-  for (int i = 0; i < Stack.nCount; ++i) {
-    const int32_t error = Stack_StopEntry(Stack.entries[i]);
-    if (error != 0) {
-      QLOG(1, "ERROR Stack_StopEntry(... failed at Stack_StopEntry(..., errorcode = %d\n", error);
-      if (first_error == 0) first_error = error;
-    }
-  }
-  SearchControl->bStackStopgActive = false;
-  return first_error;
-}
-
-int32_t Stack_UpdateSearchWindowForEntry(StackEntry& entry, int, int) {
-  if (!entry.bWorkSentToSlave) return 0;
-  // Stub until the distributed search: will send REQUEST_TYPE_MASTER_UPDATE_SEARCH_WINDOW to the slaves below.
-  ++Stack.nUpdateSearchWindowRecursionLevel;
-  if (Stack.nUpdateSearchWindowRecursionLevel > 1)
-    QLOG(3, "WARNING Stack_UpdateSearchWindowForEntry(... potential reentrant problem, recursion level = %d\n",
-         Stack.nUpdateSearchWindowRecursionLevel);
-  --Stack.nUpdateSearchWindowRecursionLevel;
-  return 0;
-}
-
-void Stack_WaitForSlaves(StackEntry& entry) {
-  if (!entry.bWorkSentToSlave) return;
-  while (entry.bAlive && any_move_open(entry)) {
-    YBWCManager_ServiceMessages(YBWCManager_GetInstance());
-    search_check();
   }
 }
 

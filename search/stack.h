@@ -111,6 +111,7 @@ struct FullSearchDat {
   int new_depth;
   int played_nb;
   int i;
+  int history_value;  // history score of the move being searched; read by the work scan
   int opt_value;
   bool cap_extended;
   bool reduced;
@@ -247,15 +248,39 @@ void Stack_UndoMoves(int index);
 // its child searches the entry's own position, MOVE_NULL after a null move.
 int Stack_EntryBoardMove(const StackEntry& entry);
 
+// ---- The entries' slaves (search/stack_slaves.cpp) ----
+
+// A move handed to a slave whose result has not arrived.
+inline bool Stack_MoveIsHeld(const StackEntry& entry, int j) {
+  return entry.nSlaveRankList[j] > 0 && !entry.bMoveDoneList[j];
+}
+// Index of the first move nobody has taken (a move a slave gave back
+// unsearched), or -1.
+int Stack_FirstFreeMove(const StackEntry& entry);
+// The child that popped last was ended from outside (its window collapsed):
+// its value means nothing and the entry, still alive, must search again what
+// it asked the child. A child cut off by a slave returns a real value.
+inline bool Stack_ChildAbandoned(const StackEntry& parent) {
+  const StackEntry& child = Stack.entries[Stack_IndexOf(parent) + 1];
+  return !child.bAlive && !child.bCutOffBySlave;
+}
+
 // Marks every entry stopped (search abandoned). Returns the first error code.
 int32_t Stack_Stop();
-// Ends an entry: tells every slave that still holds one of its moves to stop.
+// Ends an entry: tells every slave that still holds one of its moves to stop
+// and, with "Use Synchronized Stack Stop Entry", waits for their answers.
 int32_t Stack_StopEntry(StackEntry& entry);
 // Sends the raised window to the slaves still working on the entry's moves.
 int32_t Stack_UpdateSearchWindowForEntry(StackEntry& entry, int alpha, int beta);
-// Waits at the end of an entry's move loop until every handed-out move is done
-// or the entry is no longer alive.
+// Waits at the end of an entry's move loop until no slave holds one of its
+// moves or the entry is no longer alive, servicing messages; leaves with the
+// search when it is abandoned. A move given back meanwhile stays free: the
+// entry searches it itself (Stack_FirstFreeMove).
 void Stack_WaitForSlaves(StackEntry& entry);
+// Narrows the windows of the entries from first_index to the top to what
+// their parents' windows now allow; an entry whose window collapses is ended
+// with every entry above it. Slaves below a narrowed entry are told.
+void Stack_PropagateSearchWindow(int first_index);
 
 // Name of a return position ("<undefined>" for any other value), written into
 // the entry's name buffer (at most 64 characters).

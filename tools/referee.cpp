@@ -1,7 +1,8 @@
 // quorrel-referee: the game state for a match script, judged with the
 // engine's own chess core. Each input line is a move list from the start
-// position (long algebraic, blank separated, possibly empty); each answer is
-// one line: "ongoing", "checkmate", "stalemate", "draw" (fifty moves, a
+// position (long algebraic, blank separated, possibly empty), or
+// "fen <six FEN fields> [moves...]" for moves from another position; each
+// answer is one line: "ongoing", "checkmate", "stalemate", "draw" (fifty moves, a
 // position seen for the third time, or two bare kings) or "illegal <move>".
 #include <cstdio>
 #include <cstring>
@@ -20,8 +21,17 @@
 int main() {
   for (std::string line; std::getline(std::cin, line);) {
     board_state_t board;
-    board_from_fen(board, START_FEN);
-    std::istringstream moves(line);
+    std::string moves_text = line;
+    if (line.rfind("fen ", 0) == 0) {
+      std::istringstream fields(line.substr(4));
+      std::string fen, field;
+      for (int i = 0; i < 6 && fields >> field; ++i) fen += (i == 0 ? "" : " ") + field;
+      board_from_fen(board, fen.c_str());
+      std::getline(fields, moves_text);
+    } else {
+      board_from_fen(board, START_FEN);
+    }
+    std::istringstream moves(moves_text);
     std::string verdict;
     std::map<uint64_t, int> seen;
     int repetitions = ++seen[board.hash_key];

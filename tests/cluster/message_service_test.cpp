@@ -262,7 +262,7 @@ TEST_F(MessageService, WorkAnswersActOnlyOnANodeWaitingForWork) {
   const uint16_t none[1] = {0};
   manager_->nSyncPositionId = 3;
   Result* item = Result_Construct();
-  ASSERT_EQ(Result_InitMasterWorkAvailable(item, 1, 2, 2, 230, 796, 5, 4, 2, 0, 1, 0, -10, 10, 1, 0, 0, none, 0, none),
+  ASSERT_EQ(Result_InitMasterWorkAvailable(item, 1, 2, 2, 230, 796, 5, 4, 2, 0, 0, 1, 0, -10, 10, 1, 0, 0, none, 0, none),
             0);
   post(item);
   Result_Destruct(item);
@@ -348,7 +348,7 @@ TEST_F(MessageService, CutOffMessagesAndIndexesOutsideTheirTablesAreRefused) {
   // killer count below zero.
   const uint16_t none[1] = {0};
   Result* item = Result_Construct();
-  ASSERT_EQ(Result_InitMasterWorkAvailable(item, 1, 2, 2, 999, 796, 5, 4, 2, 0, 1, 0, -10, 10, 1, 0, 0, none, 0, none),
+  ASSERT_EQ(Result_InitMasterWorkAvailable(item, 1, 2, 2, 999, 796, 5, 4, 2, 0, 0, 1, 0, -10, 10, 1, 0, 0, none, 0, none),
             0);
   Raw killers;
   killers.Int(RESULT_TYPE_MASTER_WORK_AVAILABLE);

@@ -47,7 +47,7 @@ class ResultMessage : public MessageTest {
     for (size_t i = 0; i < move_ahead_.size(); i++) move_ahead_[i] = static_cast<uint16_t>(100 + i);
     killers_.assign(killer_count < 0 ? 0 : killer_count, 0);
     for (size_t i = 0; i < killers_.size(); i++) killers_[i] = static_cast<uint16_t>(2000 + i);
-    return Result_InitMasterWorkAvailable(result, 5, 12, 2, 230, 796, 9, 8, 4, 1, played, 321, -40, 55, 7, 1,
+    return Result_InitMasterWorkAvailable(result, 5, 12, 2, 230, 796, 9, 8, 4, 1, 1, played, 321, -40, 55, 7, 1,
                                           move_ahead_count, move_ahead_.data(), killer_count, killers_.data());
   }
 
@@ -175,8 +175,8 @@ TEST_F(ResultMessage, WorkItemInWireOrderAndBack) {
   int64_t work_id = 0;
   ASSERT_EQ(MPIWrapper_Unpack_INT64(sent->buffer, &position, &work_id), 0);
   EXPECT_EQ(work_id, sent->nWorkId);
-  // nStackIndex .. bGoodCap; bExtended always travels as 0.
-  const int32_t fields[] = {5, 12, 2, 230, 796, 9, 8, 4, 0, 1, 3, 321, -40, 55, 7, 1};
+  // nStackIndex .. bGoodCap.
+  const int32_t fields[] = {5, 12, 2, 230, 796, 9, 8, 4, 1, 1, 3, 321, -40, 55, 7, 1};
   for (int32_t v : fields) EXPECT_EQ(wire_int(sent->buffer, &position), v);
   std::vector<uint16_t> list;
   EXPECT_EQ(wire_array(sent->buffer, &position, &list), 3);
@@ -198,7 +198,7 @@ TEST_F(ResultMessage, WorkItemInWireOrderAndBack) {
   EXPECT_EQ(received->nDepth, 9);
   EXPECT_EQ(received->nNewDepth, 8);
   EXPECT_EQ(received->nHeight, 4);
-  EXPECT_EQ(received->bExtended, 0);
+  EXPECT_EQ(received->bExtended, 1);
   EXPECT_EQ(received->bInPV, 1);
   EXPECT_EQ(received->nPlayedNb, 3);
   EXPECT_EQ(received->bNoMovePlayedYet, 0);

@@ -99,7 +99,7 @@ class WorkItem : public ServiceTest {
     on_request_ = [this](const Request* r) { requests_seen_.push_back(*r); };
     Result* item = Result_Construct();
     ASSERT_EQ(Result_InitMasterWorkAvailable(item, 1, 0, CALL_TYPE_FULL_ROOT, RETURN_POSITION_FULL_ROOT_01, move,
-                                             depth, depth - 1, 1, 1, 0, 0, -ValueInf, ValueInf, 1, 0,
+                                             depth, depth - 1, 1, 0, 1, 0, 0, -ValueInf, ValueInf, 1, 0,
                                              static_cast<int32_t>(move_ahead.size()), move_ahead.data(), 0, nullptr),
               0);
     post(item);

@@ -93,7 +93,7 @@ void write_seeds(const char* dir) {
     manager->pConfiguration->bTransmitHistoryTable = mode & 2 ? 1 : 0;
     manager->pConfiguration->bTransmitHistTotTable = mode & 4 ? 1 : 0;
     result(mode == 1 ? "result-08" : "result-08-tables", mode, [&](Result* r) {
-      return Result_InitMasterWorkAvailable(r, 3, 4, 2, 230, 796, 9, 8, 4, 1, 2, 100, -20, 40, 3, 0, 6, moves.data(),
+      return Result_InitMasterWorkAvailable(r, 3, 4, 2, 230, 796, 9, 8, 4, 1, 1, 2, 100, -20, 40, 3, 0, 6, moves.data(),
                                             20, moves.data());
     });
   }

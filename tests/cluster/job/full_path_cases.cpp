@@ -324,7 +324,7 @@ TEST_F(FullPath, EveryResultTypeArrivesWithEveryFieldAndActs) {
   const std::vector<uint16_t> pv = moves_of(me, 255, 40);
   auto send = [to](const char* name, auto init) { EXPECT_EQ(send_result(to, "test", name, init), 0) << name; };
   send("Result_InitMasterWorkAvailable", [&](Result* r) {
-    return Result_InitMasterWorkAvailable(r, 255, 255, 4, 410, 4095, 127, 126, 255, 1, 0, INT32_MIN, -30000, 30000,
+    return Result_InitMasterWorkAvailable(r, 255, 255, 4, 410, 4095, 127, 126, 255, 1, 1, 0, INT32_MIN, -30000, 30000,
                                           15, 1, 256, move_ahead.data(), 512, killers.data());
   });
   send("Result_InitMasterNoWorkAvailable",
@@ -355,7 +355,7 @@ TEST_F(FullPath, EveryResultTypeArrivesWithEveryFieldAndActs) {
   EXPECT_EQ(item.nDepth, 127);
   EXPECT_EQ(item.nNewDepth, 126);
   EXPECT_EQ(item.nHeight, 255);
-  EXPECT_EQ(item.bExtended, 0);
+  EXPECT_EQ(item.bExtended, 1);
   EXPECT_EQ(item.bInPV, 1);
   EXPECT_EQ(item.nPlayedNb, 0);
   EXPECT_EQ(item.bNoMovePlayedYet, 1);
