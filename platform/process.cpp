@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -54,7 +55,16 @@ std::string platform_host_name() {
 }
 
 bool platform_set_below_normal_priority(bool below_normal) {
-  return setpriority(PRIO_PROCESS, 0, below_normal ? 10 : 0) == 0;
+  // Relative to the niceness the process was started with: a job started
+  // with "nice" stays below what its user asked for, and "normal" never
+  // raises a process above where its user put it.
+  errno = 0;
+  static const int started_with = [] {
+    const int nice = getpriority(PRIO_PROCESS, 0);
+    return errno == 0 ? nice : 0;
+  }();
+  const int wanted = below_normal ? std::min(started_with + 10, 19) : started_with;
+  return setpriority(PRIO_PROCESS, 0, wanted) == 0;
 }
 
 namespace {

@@ -16,8 +16,8 @@ std::string platform_executable_path();
 // The host's name, empty when the system cannot tell.
 std::string platform_host_name();
 
-// Scheduling priority of this process: below normal (niceness 10) or normal
-// (0). Returns false when the system refuses (an unprivileged process may not
+// Scheduling priority of this process: below normal (ten steps of niceness
+// below where it was started, at most 19) or as started. Returns false when the system refuses (an unprivileged process may not
 // raise its priority again).
 bool platform_set_below_normal_priority(bool below_normal);
 
