@@ -34,6 +34,7 @@ YBWCManager* YBWCManager_Construct() {
   manager->nSize = -1;
   manager->nRemoteTestProcessorId = -1;
   manager->nMasterId = -1;
+  manager->nStopBeforeWorkId = -1;
   manager->bSeedRandom = 1;
   manager->pConfiguration = static_cast<PellamConfiguration*>(my_malloc(sizeof(PellamConfiguration)));
   PellamConfiguration_Construct(manager->pConfiguration);

@@ -125,6 +125,9 @@ struct YBWCManager {
   Result* pWorkAvailableResult;
   int32_t bWindowUpdateRerun;  // the search stops to run the item again with a better window
   int32_t bRealStopReceived;   // the master stopped the item
+  // A stop from nMasterId that came before its work item (requests are taken
+  // before results), -1 when none: the item is answered unsearched.
+  int64_t nStopBeforeWorkId;
   int32_t nRerunSearchCounter;
   int32_t nRerunSearchCounterMax;
   int64_t nRequestForWorkWaitCounter;  // calls since the last work request (back-off)

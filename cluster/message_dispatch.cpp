@@ -257,6 +257,9 @@ int32_t ResultDispatcher_Dispatch(Result* result) {
       if (manager->nState != NODE_STATE_WAITING_FOR_WORK) return 0;
       manager->nNoWorkAvailableInARow = 0;
       if (result->nSyncPositionId != manager->nSyncPositionId) {
+        QLOG(4, "WARNING ResultDispatcher_Dispatch(... work item for nSyncPositionId = %d received, but slave "
+                "nSyncPositionId = %d\n",
+             result->nSyncPositionId, manager->nSyncPositionId);
         manager->nState = NODE_STATE_SUPPORT_SEARCH;
         return YBWCManager_DispatchDelayedRequests(manager);
       } else {

@@ -374,6 +374,7 @@ int32_t YBWCManager_CheckSendRequestForWork(YBWCManager* manager) {
   }
   manager->nState = NODE_STATE_WAITING_FOR_WORK;
   manager->nMasterId = target;
+  manager->nStopBeforeWorkId = -1;
   ++manager->nTotalWorkRequestedCount;
   code = Request_Send(request);
   if (code != 0) {
@@ -429,6 +430,18 @@ int32_t pellam_actions_for_work_available_received(YBWCManager* manager, Result*
     // The dispatcher hands over an item only to a free node; should one
     // arrive anyway, its master is answered instead of left waiting.
     QLOG(1, "ERROR pellam_actions_for_work_available_received(... work item received while a search runs or a best move is held back\n");
+    const int32_t code = send_best_move_result(manager, item, false);
+    back_to_supporting(manager);
+    return code;
+  }
+  if (item.nWorkId == manager->nStopBeforeWorkId) {
+    // Its master stopped the item before it arrived: answered at once,
+    // unsearched, instead of searched for a master that has moved on.
+    manager->nStopBeforeWorkId = -1;
+    ++manager->nTotalWorkStartedCount;
+    ++manager->nTotalWorkAbortedCount;
+    QLOG(5, "INFO work item %" PRId64 " from master <%d> was stopped before it arrived, answered unsearched\n",
+         item.nWorkId, item.nSource);
     const int32_t code = send_best_move_result(manager, item, false);
     back_to_supporting(manager);
     return code;
@@ -489,6 +502,11 @@ int32_t pellam_actions_for_work_available_received(YBWCManager* manager, Result*
 }
 
 int32_t YBWCManager_ActionsForMasterStop(YBWCManager* manager, const Request* request) {
+  // Requests are taken before results: the stop of the item this node waits
+  // for can overtake the item, and is kept for it. (It may as well be the
+  // stop of an item already answered, whose id comes no more.)
+  if (manager->nState == NODE_STATE_WAITING_FOR_WORK && request->nSource == manager->nMasterId)
+    manager->nStopBeforeWorkId = request->nWorkId;
   if (!addressed_to_running_item(manager, request, true)) return 0;
   manager->bRealStopReceived = 1;
   if (SearchControl->bStoppingActive) {

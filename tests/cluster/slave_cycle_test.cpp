@@ -2,7 +2,9 @@
 // choice of the rank to ask, and work items run through the real dispatch
 // (the item and its answer travel to the own rank): an item whose
 // move-ahead list does not fit is refused and answered without a value, and
-// an item is searched to its own depth whatever "Search Depth" says.
+// an item is searched to its own depth whatever "Search Depth" says. A stop
+// that overtakes its item (requests are taken before results) ends the item
+// before it is searched.
 #include "cluster/slave_cycle.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +17,7 @@
 #include "chess/move.h"
 #include "chess/value.h"
 #include "chess/make.h"
+#include "cluster/message_types.h"
 #include "search/driver.h"
 #include "search/stack.h"
 #include "../search/search_test_util.h"
@@ -184,6 +187,34 @@ TEST_F(WorkItem, IsSearchedToItsOwnDepthAndAnswered) {
   EXPECT_EQ(manager_->nState, NODE_STATE_SUPPORT_SEARCH);
   EXPECT_FALSE(SearchRunning);
   EXPECT_EQ(SearchControl->pWorkItem, nullptr);
+}
+
+TEST_F(WorkItem, AStopThatOvertakesItsItemEndsTheItemUnsearched) {
+  const int64_t started = manager_->nTotalWorkStartedCount;
+  const int64_t finished = manager_->nTotalWorkFinishedCount;
+  const int64_t aborted = manager_->nTotalWorkAbortedCount;
+  // The master stopped the item it had just sent: its stop is taken first.
+  const int64_t next_work_id = MessageContext_GetInstance()->nWorkIdCounter + 1;
+  post_request([next_work_id](Request* r) { return Request_InitMasterStop(r, next_work_id); });
+  post_item({static_cast<uint16_t>(move_of("e2e4"))}, [] {
+    board_state_t board = search_input_board();
+    undo_record_t undo;
+    move_make(board, move_from_text("e2e4", board), undo);
+    return move_from_text("e7e5", board);
+  }(), 4);
+  ASSERT_EQ(results().size(), 1u);
+  EXPECT_EQ(results()[0]->nWorkId, next_work_id);
+  EXPECT_EQ(results()[0]->nFlags, kSlaveResultFlagsNoValue) << "searched for a master that has moved on";
+  EXPECT_EQ(manager_->nTotalWorkStartedCount, started + 1);
+  EXPECT_EQ(manager_->nTotalWorkAbortedCount, aborted + 1);
+  EXPECT_EQ(manager_->nTotalWorkFinishedCount, finished);
+  EXPECT_EQ(manager_->nState, NODE_STATE_SUPPORT_SEARCH);
+
+  // A stop kept for one item never ends the next one.
+  manager_->nState = NODE_STATE_WAITING_FOR_WORK;
+  post_item({}, move_of("e2e4"), 3);
+  ASSERT_EQ(results().size(), 2u);
+  EXPECT_NE(results()[1]->nFlags, kSlaveResultFlagsNoValue);
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 // two and three processes end with legal moves, work really goes to the
 // other ranks and every work item they start is finished or stopped, the
 // root's node count takes in theirs, and the statistics agree with each
-// other. Every job runs under a processor name of its own, which tags its
-// shared segments: nothing of it may be left in /dev/shm.
+// other; when a master moves on (a late refutation, a new position, a stop)
+// its slaves stop and no work arrives for an old position. Every job runs
+// under a processor name of its own, which tags its shared segments: nothing
+// of it may be left in /dev/shm.
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -51,7 +53,7 @@ struct JobOutput {
   bool ended = false;
 };
 
-class DistributedSearch : public ::testing::TestWithParam<int> {
+class DistributedJob : public ::testing::Test {
  protected:
   void SetUp() override { dir_ = make_temp_dir(); }
   void TearDown() override {
@@ -65,6 +67,22 @@ class DistributedSearch : public ::testing::TestWithParam<int> {
     fs::remove_all(dir_);
   }
 
+  // The referee's verdict on a move in a position.
+  static bool legal(const std::string& fen, const std::string& bestmove_line) {
+    const std::string move = bestmove_line.substr(9, bestmove_line.find(' ', 9) - 9);
+    EngineProcess referee({std::string(QUORREL_BINARY_DIR) + "/quorrel-referee"});
+    referee.send_line("fen " + fen + " " + move);
+    const auto verdict = referee.read_line(10s);
+    referee.close_input();
+    return verdict && verdict->rfind("illegal", 0) != 0;
+  }
+
+  std::string dir_;
+  std::string host_;
+};
+
+class DistributedSearch : public DistributedJob, public ::testing::WithParamInterface<int> {
+ protected:
   // One job of `processes` ranks searching each position to `depth`, the last
   // one to `last_depth`: the log-off statistics count the last search only,
   // and it must be long enough for every rank to get work.
@@ -111,19 +129,6 @@ class DistributedSearch : public ::testing::TestWithParam<int> {
     out.ended = engine.wait_exit(60s) == 0;
     return out;
   }
-
-  // The referee's verdict on a move in a position.
-  static bool legal(const std::string& fen, const std::string& bestmove_line) {
-    const std::string move = bestmove_line.substr(9, bestmove_line.find(' ', 9) - 9);
-    EngineProcess referee({std::string(QUORREL_BINARY_DIR) + "/quorrel-referee"});
-    referee.send_line("fen " + fen + " " + move);
-    const auto verdict = referee.read_line(10s);
-    referee.close_input();
-    return verdict && verdict->rfind("illegal", 0) != 0;
-  }
-
-  std::string dir_;
-  std::string host_;
 };
 
 TEST_P(DistributedSearch, FixedDepthSearchesEndWithLegalMovesAndEveryWorkItemIsFinishedOrStopped) {
@@ -166,5 +171,91 @@ TEST_P(DistributedSearch, FixedDepthSearchesEndWithLegalMovesAndEveryWorkItemIsF
 }
 
 INSTANTIATE_TEST_SUITE_P(Processes, DistributedSearch, ::testing::Values(2, 3));
+
+// Black's natural first move Rd8-e8 keeps its value up to depth 6 and is
+// refuted at depth 7, where Rd8-g8 takes over.
+const char* const kLateRefutation = "1k1r4/1pp4p/2n5/P6R/2R1p1r1/2P2p2/1PP2B1P/4K3 b - - 0 1";
+
+// The job's log lines that show a master that has moved on: a slave's result,
+// or a work item, for an old position.
+struct MovedOnLines {
+  int stale_results = 0;
+  int stale_work_items = 0;
+  std::map<int, std::map<std::string, int64_t>> counters;  // rank -> counter -> value
+
+  void take(const std::string& line) {
+    static const std::regex stale_result("^.{23} +0:WARNING YBWCManager_ProcessSlaveResult\\(\\.\\.\\. slave result for "
+                                         "nSyncPositionId = .*");
+    static const std::regex stale_work_item("^.{23} +\\d+:WARNING ResultDispatcher_Dispatch\\(\\.\\.\\. work item for "
+                                            "nSyncPositionId = .*");
+    static const std::regex counter("^.{23} +(\\d+):INFO (nTotal\\w+Count) (\\d+)$");
+    std::smatch m;
+    if (std::regex_match(line, stale_result)) ++stale_results;
+    if (std::regex_match(line, stale_work_item)) ++stale_work_items;
+    if (std::regex_match(line, m, counter)) counters[std::stoi(m[1])][m[2]] = std::stoll(m[3]);
+  }
+};
+
+TEST_F(DistributedJob, SlavesStopWhenTheirMasterMovesOnAndNoWorkArrivesForAnOldPosition) {
+  host_ = unique_host();
+  EngineProcess engine(engine_command(2), dir_, {"QUORREL_PROCESSOR_NAME=" + host_});
+  engine.send_line("uci");
+  ASSERT_EQ(engine.read_until("uciok", 60s).back(), "uciok");
+  engine.send_line("setoption name OwnBook value false");
+  engine.send_line("setoption name Log To Stdout value true");
+  engine.send_line("setoption name Debug Level value 4");
+  MovedOnLines log;
+  // Reads up to the best move (or to a line starting with `until`); empty on time-out.
+  auto read_to = [&](const std::string& until) -> std::string {
+    while (auto line = engine.read_line(120s)) {
+      log.take(*line);
+      if (line->rfind(until, 0) == 0) return *line;
+    }
+    return "";
+  };
+
+  // The late refutation, and at once a new position: the slave's work of the
+  // first search must not spill into the second.
+  engine.send_line("position fen " + std::string(kLateRefutation));
+  engine.send_line("go depth 7");
+  const std::string first = read_to("bestmove ");
+  ASSERT_FALSE(first.empty());
+  EXPECT_TRUE(legal(kLateRefutation, first)) << first;
+  engine.send_line("position fen " + std::string(kPositions[1]));
+  engine.send_line("go depth 6");
+  const std::string second = read_to("bestmove ");
+  ASSERT_FALSE(second.empty());
+  EXPECT_TRUE(legal(kPositions[1], second)) << second;
+
+  // Stops while the slave is at work, several in a row, each followed by a new position.
+  for (int round = 0; round < 4; ++round) {
+    const char* fen = kPositions[2 + round];
+    engine.send_line("position fen " + std::string(fen));
+    engine.send_line("go infinite");
+    ASSERT_FALSE(read_to("info depth 6").empty()) << "round " << round;
+    engine.send_line("stop");
+    const std::string best = read_to("bestmove ");
+    ASSERT_FALSE(best.empty()) << "round " << round;
+    EXPECT_TRUE(legal(fen, best)) << fen << ": " << best;
+  }
+  engine.send_line("isready");
+  ASSERT_EQ(read_to("readyok"), "readyok");
+  engine.send_line("quit");
+  while (auto line = engine.read_line(120s)) log.take(*line);
+  EXPECT_EQ(engine.wait_exit(60s), 0);
+
+  ASSERT_TRUE(log.counters.count(0) && log.counters.count(1));
+  const auto& root = log.counters.at(0);
+  const auto& slave = log.counters.at(1);
+  EXPECT_EQ(slave.at("nTotalWorkStartedCount"), slave.at("nTotalWorkFinishedCount") + slave.at("nTotalWorkAbortedCount"));
+  EXPECT_GT(slave.at("nTotalWorkStartedCount"), 0);
+  EXPECT_GT(root.at("nTotalWorkAbortSendCount"), 0) << "the stops reached no slave at work";
+  EXPECT_LE(slave.at("nTotalWorkAbortedCount"), root.at("nTotalWorkAbortSendCount"));
+  EXPECT_GT(root.at("nTotalUpdateSearchWindowSendCount"), 0);
+  EXPECT_EQ(log.stale_work_items, 0);
+  // A result may cross its stop on the way; any other would come from a
+  // slave that went on searching after its master had moved on.
+  EXPECT_LE(log.stale_results, root.at("nTotalWorkAbortSendCount"));
+}
 
 }  // namespace
