@@ -35,6 +35,6 @@ inline bool YBWCManager_BroadcastsTranspositionTable() {
 }
 // An entry stored at the end of a node: added when its depth reaches
 // "Broadcast Min Depth of Hash Table".
-void YBWCManager_BroadcastStoredEntry(uint64_t key, int32_t move, int32_t depth, int32_t flags, int32_t value);
+[[gnu::cold]] void YBWCManager_BroadcastStoredEntry(uint64_t key, int32_t move, int32_t depth, int32_t flags, int32_t value);
 // A move hint of the principal variation: always added.
-void YBWCManager_BroadcastMoveHint(uint64_t key, int32_t move, int32_t depth, int32_t flags, int32_t value);
+[[gnu::cold]] void YBWCManager_BroadcastMoveHint(uint64_t key, int32_t move, int32_t depth, int32_t flags, int32_t value);

@@ -48,7 +48,7 @@ int fs_end(StackEntry& e) {
                         (d.best_value < p.beta ? TRANS_BOUND_UPPER : 0);
       const int value = value_to_table(d.best_value, HeightOffset + p.height);
       trans_store(Trans, board.hash_key, d.best_move, p.depth, flags, value);
-      if (YBWCManager_BroadcastsTranspositionTable())
+      if (YBWCManager_BroadcastsTranspositionTable()) [[unlikely]]
         YBWCManager_BroadcastStoredEntry(board.hash_key, d.best_move, p.depth, flags, value);
     }
   }

@@ -39,7 +39,7 @@ void store_pv_hints(board_state_t& board, const move_t* pv) {
   for (int k = count - 1; k >= 0; --k) {
     move_unmake(board, pv[k], HintUndo[k]);
     trans_store(Trans, board.hash_key, pv[k], -127, TRANS_BOUND_NONE, -ValueInf);
-    if (YBWCManager_BroadcastsTranspositionTable())
+    if (YBWCManager_BroadcastsTranspositionTable()) [[unlikely]]
       YBWCManager_BroadcastMoveHint(board.hash_key, pv[k], -127, TRANS_BOUND_NONE, -ValueInf);
   }
 }
