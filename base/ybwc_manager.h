@@ -12,6 +12,7 @@ struct CommandLine;
 struct AutoTester;
 struct Timer;
 struct CriticalSection;
+struct HashTableBuffer;
 
 // Node states.
 enum : int32_t {
@@ -35,6 +36,8 @@ enum : int32_t {
   SHARED_MEMORY_KEY_HISTORY_TABLE = 5998,
 };
 constexpr int kSharedMemoryKeyCount = 2;
+// Entries of each history table (12 pieces x 64 destinations).
+constexpr int kHistoryTableBufferSize = 768;
 
 // What this process has of a key's segment.
 enum : int32_t {
@@ -160,6 +163,30 @@ struct YBWCManager {
   SharedMemoryRecord sharedMemory[kSharedMemoryKeyCount];
   char sSharedMemoryJobName[512];
   CriticalSection* pHistoryTableCriticalSection;
+
+  // Transposition-table broadcast: the chunk being filled and the record
+  // received chunks are counted in (both made at start-up), and what went
+  // out and came in, for the statistics at the end.
+  HashTableBuffer* pHashTableSendBuffer;
+  HashTableBuffer* pHashTableReceiveBuffer;
+  int64_t nHashTableChunksSent;
+  int64_t nHashTableMessagesSent;
+  int64_t nHashTableBytesSent;
+  int64_t nHashTableChunksReceived;
+  int64_t nHashTableEntriesStored;
+
+  // History broadcast: the increments since the last broadcast of each kind
+  // and how many updates they hold; received increments are merged only once
+  // the tables were reset (bHistoryTablesReady); the shared records of a
+  // broadcast under way.
+  uint16_t HistoryTableBuffer[kHistoryTableBufferSize];
+  uint16_t HistHitTableBuffer[kHistoryTableBufferSize];
+  uint16_t HistTotTableBuffer[kHistoryTableBufferSize];
+  int32_t nHistoryTableUpdates;
+  int32_t nHistTotTableUpdates;
+  int32_t bHistoryTablesReady;
+  Request* pHistoryTableBroadcastBuffer;
+  Request* pHistTotTableBroadcastBuffer;
 
   // Time-stamp text of the last log line.
   char sTimeStamp[64];

@@ -41,6 +41,11 @@ class block_access {
 
 uint16_t halve(uint16_t x) { return static_cast<uint16_t>((x + 1) / 2); }
 
+uint16_t saturated_sum(uint16_t entry, uint16_t increment) {
+  const int sum = entry + increment;
+  return static_cast<uint16_t>(sum > 0xFFFF ? 0xFFFF : sum);
+}
+
 void halve_pair(int index) {
   gpHistory->HistHit[index] = halve(gpHistory->HistHit[index]);
   gpHistory->HistTot[index] = halve(gpHistory->HistTot[index]);
@@ -195,17 +200,19 @@ void history_merge_received(const history_received_t& received) {
     for (int i = 0; i < hit_count; ++i) gpHistory->HistHit[i] = received.HistHit[i];
     return;
   }
+  // Sums saturate: a peer's increments added to a large entry must not wrap
+  // round to a small one.
   bool overflow = false;
   for (int i = 0; i < history_count; ++i) {
-    gpHistory->History[i] = static_cast<uint16_t>(gpHistory->History[i] + received.History[i]);
+    gpHistory->History[i] = saturated_sum(gpHistory->History[i], received.History[i]);
     if (gpHistory->History[i] > HistoryMax - 1) overflow = true;
   }
   if (overflow)
     for (uint16_t& entry : gpHistory->History) entry = halve(entry);
   if (tot_count == 0 && hit_count == 0) return;
   for (int i = 0; i < HistorySize; ++i) {
-    if (i < hit_count) gpHistory->HistHit[i] = static_cast<uint16_t>(gpHistory->HistHit[i] + received.HistHit[i]);
-    if (i < tot_count) gpHistory->HistTot[i] = static_cast<uint16_t>(gpHistory->HistTot[i] + received.HistTot[i]);
+    if (i < hit_count) gpHistory->HistHit[i] = saturated_sum(gpHistory->HistHit[i], received.HistHit[i]);
+    if (i < tot_count) gpHistory->HistTot[i] = saturated_sum(gpHistory->HistTot[i], received.HistTot[i]);
     if (gpHistory->HistTot[i] > HistoryMax - 1) halve_pair(i);
   }
 }

@@ -11,8 +11,10 @@
 #include "base/protocol_flags.h"
 #include "base/ybwc_manager.h"
 #include "chess/history.h"
+#include "chess/killer.h"
 #include "chess/trans.h"
 #include "cluster/engine_hooks.h"
+#include "cluster/hash_table_buffer.h"
 #include "cluster/membership.h"
 #include "cluster/message_send.h"
 #include "cluster/processor_handler.h"
@@ -124,6 +126,7 @@ int32_t YBWCManager_ChangeHashSize(YBWCManager* manager) {
   // Each step waits for every rank: no process still maps the old segment
   // when the first one creates the segment of the new size.
   manager->bNoTransStore = 1;
+  if (manager->pHashTableSendBuffer != nullptr) HashTableBuffer_Reset(manager->pHashTableSendBuffer);
   int32_t first_code = YBWCManager_HookSetOption(manager, kHashStep1Detach, "");
   if (hooks().detach_transposition_table != nullptr) hooks().detach_transposition_table();
   int32_t code = YBWCManager_HookSetOption(manager, kHashStep2Delete, "");
@@ -142,7 +145,10 @@ void YBWCManager_SetUpSyncPosition(YBWCManager*, const char* position_command) {
     std::string line = position_command;  // the parser cuts the line in place
     hooks().parse_position(line.data());
   }
-  history_reset();
+  // Every new position starts from fresh tables (and marks them ready for
+  // the increments other processes send about it).
+  killer_clear();
+  history_block_reset();
 }
 
 void YBWCManager_PrepareSupportSearch(YBWCManager*) {
@@ -166,6 +172,7 @@ void YBWCManager_NewGameActions(YBWCManager*) {
 void YBWCManager_ApplyForwardedOption(YBWCManager* manager, const char* name, const char* value) {
   if (is_option(name, kHashStep1Detach)) {
     manager->bNoTransStore = 1;
+    if (manager->pHashTableSendBuffer != nullptr) HashTableBuffer_Reset(manager->pHashTableSendBuffer);
     const int32_t code = YBWCManager_WaitForSyncAfterBroadcast(manager);
     if (code != 0)
       QLOG(1, "ERROR YBWCManager_ApplyForwardedOption(... failed at YBWCManager_WaitForSyncAfterBroadcast(..., errorcode = %d\n",

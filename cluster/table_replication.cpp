@@ -12,23 +12,24 @@ int32_t YBWCManager_StoreHashTableChunk(YBWCManager* manager, Request* request) 
   HashTableBuffer* received = MessageContext_GetInstance()->pReceiveHashTableBuffer;
   request->pHashTableBuffer = received;
   if (received != nullptr) received->nCount = request->nHashTableEntryCount;
-  if (!manager->bLoggedOn || manager->bNoTransStore || Trans == nullptr) return 0;
+  manager->nHashTableChunksReceived++;
+  if (!manager->bLoggedOn || manager->bNoTransStore || Trans == nullptr || Trans->table == nullptr) return 0;
   for (int32_t i = 0; i < request->nHashTableEntryCount; i++) {
     const HashTableEntry& entry = request->HashTableEntries[i];
     trans_store(Trans, entry.nKey, entry.nMove, entry.nDepth, entry.nFlags, entry.nValue);
   }
+  manager->nHashTableEntriesStored += request->nHashTableEntryCount;
   return 0;
 }
 
 int32_t YBWCManager_MergeHistoryIncrements(YBWCManager* manager, const Request* request) {
-  if (!manager->bLoggedOn || request->nSyncPositionId != manager->nSyncPositionId || history_reset_count() == 0)
-    return 0;
+  if (!manager->bLoggedOn || request->nSyncPositionId != manager->nSyncPositionId || !manager->bHistoryTablesReady) return 0;
   history_merge_received({request->HistoryTable, request->nHistoryTableCount, nullptr, 0, nullptr, 0, false});
   return 0;
 }
 
 int32_t YBWCManager_MergeHistTotIncrements(YBWCManager* manager, const Request* request) {
-  if (request->nSyncPositionId != manager->nSyncPositionId || history_reset_count() == 0) return 0;
+  if (request->nSyncPositionId != manager->nSyncPositionId || !manager->bHistoryTablesReady) return 0;
   history_merge_received({nullptr, 0, request->HistTotTable, request->nHistTotTableCount, request->HistHitTable,
                           request->nHistHitTableCount, false});
   return 0;

@@ -12,6 +12,7 @@
 #include "base/ybwc_manager.h"
 #include "chess/board.h"
 #include "cluster/engine_hooks.h"
+#include "cluster/history_broadcast.h"
 #include "cluster/membership.h"
 #include "cluster/message_service.h"
 #include "cluster/mpi_wrapper.h"
@@ -23,6 +24,7 @@
 #include "platform/clock.h"
 #include "platform/process.h"
 #include "search/driver.h"
+#include "sharing/table_memory.h"
 #include "uci/engine_init.h"
 #include "uci/go.h"
 #include "uci/loop.h"
@@ -105,6 +107,7 @@ void install_engine_hooks() {
   hooks.delete_transposition_table = engine_tables_delete_transposition_table;
   hooks.realloc_transposition_table = engine_tables_realloc_transposition_table;
   YBWCManager_SetEngineHooks(&hooks);
+  YBWCManager_SetHistoryAccumulation(YBWCManager_AccumulateHistoryUpdate, YBWCManager_AccumulateHistTotUpdate);
 }
 
 // A non root master that ends through a fatal error while the others run

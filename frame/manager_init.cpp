@@ -10,6 +10,7 @@
 #include "base/log.h"
 #include "base/timer.h"
 #include "base/ybwc_manager.h"
+#include "cluster/broadcast_send.h"
 #include "cluster/membership.h"
 #include "cluster/message_service.h"
 #include "cluster/mpi_wrapper.h"
@@ -88,6 +89,7 @@ int32_t YBWCManager_Init(YBWCManager* manager, int* pArgc, char*** pArgv) {
   manager->pDumpTimers[1] = Timer_Create(static_cast<uint32_t>(config->nDebugWaitForWorkRate));
   manager->pDumpTimers[2] = Timer_Create(static_cast<uint32_t>(config->nDebugAtWorkRate));
   manager->pDumpTimers[3] = Timer_Create(static_cast<uint32_t>(config->nDebugAwaitingResultRate));
+  YBWCManager_ConstructBroadcastBuffers(manager);
 
   // After --help, --version or a command-line error every rank stops: the
   // other ranks never log on, so the root master does not wait for them.
@@ -134,6 +136,7 @@ void YBWCManager_Destruct(YBWCManager* manager) {
     ProcessorHandler_Destruct(manager->pProcessorHandlers[rank]);
     manager->pProcessorHandlers[rank] = nullptr;
   }
+  YBWCManager_DestructBroadcastBuffers(manager);
   Timer_Destruct(manager->pRootPollTimer);
   Timer_Destruct(manager->pNonRootPollTimer);
   AutoTester_Destruct(manager->pAutoTester);

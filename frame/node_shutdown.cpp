@@ -76,6 +76,16 @@ void log_non_root_statistics(YBWCManager* manager) {
   }
 }
 
+// What the transposition-table broadcast sent and received (jobs that broadcast only).
+void log_broadcast_statistics(const YBWCManager* manager) {
+  if (!manager->bDoBroadcastTranspositionTable) return;
+  QLOG(0,
+       "INFO hash table broadcast: %" PRId64 " chunks sent in %" PRId64 " messages of %" PRId64
+       " bytes, %" PRId64 " chunks received, %" PRId64 " entries stored\n",
+       manager->nHashTableChunksSent, manager->nHashTableMessagesSent, manager->nHashTableBytesSent,
+       manager->nHashTableChunksReceived, manager->nHashTableEntriesStored);
+}
+
 }  // namespace
 
 bool YBWCManager_JobShutDownInOrder() { return ShutDownInOrder; }
@@ -88,6 +98,7 @@ int32_t YBWCManager_Finalize(YBWCManager* manager) {
   } else {
     log_non_root_statistics(manager);
   }
+  log_broadcast_statistics(manager);
   engine_tables_release_created_segments();
   if (manager->bEngineTablesAllocated) engine_tables_release();
   return result;

@@ -11,6 +11,7 @@
 #include "chess/legality.h"
 #include "chess/piece.h"
 #include "chess/trans.h"
+#include "cluster/hash_table_buffer.h"
 #include "search/node.h"
 #include "search/search_parameters.h"
 
@@ -45,8 +46,10 @@ int fs_end(StackEntry& e) {
     if (sp.bUseTranspositionTable && p.depth >= 1) {
       const int flags = (d.best_value > d.old_alpha ? TRANS_BOUND_LOWER : 0) |
                         (d.best_value < p.beta ? TRANS_BOUND_UPPER : 0);
-      trans_store(Trans, board.hash_key, d.best_move, p.depth, flags,
-                  value_to_table(d.best_value, HeightOffset + p.height));
+      const int value = value_to_table(d.best_value, HeightOffset + p.height);
+      trans_store(Trans, board.hash_key, d.best_move, p.depth, flags, value);
+      if (YBWCManager_BroadcastsTranspositionTable()) [[unlikely]]
+        YBWCManager_BroadcastStoredEntry(board.hash_key, d.best_move, p.depth, flags, value);
     }
   }
   return d.best_value;

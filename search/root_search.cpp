@@ -10,6 +10,7 @@
 #include "chess/legality.h"
 #include "chess/piece.h"
 #include "chess/trans.h"
+#include "cluster/hash_table_buffer.h"
 #include "search/node.h"
 #include "search/root_move.h"
 #include "search/search_parameters.h"
@@ -38,6 +39,8 @@ void store_pv_hints(board_state_t& board, const move_t* pv) {
   for (int k = count - 1; k >= 0; --k) {
     move_unmake(board, pv[k], HintUndo[k]);
     trans_store(Trans, board.hash_key, pv[k], -127, TRANS_BOUND_NONE, -ValueInf);
+    if (YBWCManager_BroadcastsTranspositionTable()) [[unlikely]]
+      YBWCManager_BroadcastMoveHint(board.hash_key, pv[k], -127, TRANS_BOUND_NONE, -ValueInf);
   }
 }
 

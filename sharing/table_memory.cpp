@@ -51,6 +51,22 @@ void history_give_back(history_block_t* block) { unmap_segment(SHARED_MEMORY_KEY
 void history_lock() { CriticalSection_Enter(YBWCManager_GetInstance()->pHistoryTableCriticalSection); }
 void history_unlock() { CriticalSection_Leave(YBWCManager_GetInstance()->pHistoryTableCriticalSection); }
 
+history_sharing_t Accumulation = {};
+
+void history_tables_ready() { YBWCManager_GetInstance()->bHistoryTablesReady = 1; }
+
+// The block's hooks as things are now: the lock while one exists, the
+// accumulation while the broadcast is on, and the ready mark.
+void install_history_sharing(const YBWCManager* manager) {
+  history_sharing_t sharing = manager->bDoBroadcastHistoryTable ? Accumulation : history_sharing_t{};
+  if (manager->pHistoryTableCriticalSection != nullptr) {
+    sharing.lock = history_lock;
+    sharing.unlock = history_unlock;
+  }
+  sharing.reset_done = history_tables_ready;
+  history_set_sharing(&sharing);
+}
+
 void destroy_history_lock(YBWCManager* manager) {
   if (manager->pHistoryTableCriticalSection == nullptr) return;
   history_set_sharing(nullptr);
@@ -79,6 +95,7 @@ void YBWCManager_AllocHistoryTables(YBWCManager* manager) {
   if (!config->bUseSharedMemoryHistoryTable) {
     history_set_memory(nullptr);
     history_alloc();
+    install_history_sharing(manager);
     return;
   }
   if (config->bSynchronizeHistoryTableAccess) {
@@ -89,16 +106,19 @@ void YBWCManager_AllocHistoryTables(YBWCManager* manager) {
   history_alloc();
   // A block that fell back to private memory is nobody else's: no lock.
   if (!history_is_shared()) destroy_history_lock(manager);
-  if (manager->pHistoryTableCriticalSection != nullptr) {
-    history_sharing_t sharing{};
-    sharing.lock = history_lock;
-    sharing.unlock = history_unlock;
-    history_set_sharing(&sharing);
-  }
+  install_history_sharing(manager);
+}
+
+void YBWCManager_SetHistoryAccumulation(int32_t (*accumulate_history)(int index, int amount),
+                                        int32_t (*accumulate_hist_tot)(int index, bool hit)) {
+  Accumulation = {};
+  Accumulation.accumulate_history = accumulate_history;
+  Accumulation.accumulate_hist_tot = accumulate_hist_tot;
 }
 
 void YBWCManager_ReleaseTables(YBWCManager* manager) {
   trans_release(Trans);
   history_free();
   destroy_history_lock(manager);
+  history_set_sharing(nullptr);
 }

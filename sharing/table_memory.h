@@ -25,6 +25,13 @@ void YBWCManager_AllocTranspositionTable(YBWCManager* manager, int megabytes);
 // "CriticalSectionHistoryTable" around every access; otherwise private
 // memory without a lock.
 void YBWCManager_AllocHistoryTables(YBWCManager* manager);
+// The history broadcast's accumulation hooks (the messaging layer's),
+// taken into the history block's sharing hooks by every allocation while the
+// host topology analysis has the broadcast on. Every allocation also
+// installs the hook that marks the tables ready for received increments at
+// their first reset.
+void YBWCManager_SetHistoryAccumulation(int32_t (*accumulate_history)(int index, int amount),
+                                        int32_t (*accumulate_hist_tot)(int index, bool hit));
 // Frees or gives back both tables (a segment given back already only loses
 // its view) and destroys the history lock.
 void YBWCManager_ReleaseTables(YBWCManager* manager);

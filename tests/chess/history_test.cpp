@@ -217,6 +217,24 @@ TEST_F(HistoryTest, ClearingStepOnRootAndOtherProcesses) {
   g_log = nullptr;
 }
 
+TEST_F(HistoryTest, ReceivedIncrementsSaturateInsteadOfWrapping) {
+  std::vector<uint16_t> history(HistorySize, 0), total(HistorySize, 0), hit(HistorySize, 0);
+  history[5] = 60000;
+  total[6] = 65000;
+  hit[6] = 65000;
+  gpHistory->History[5] = 16000;
+  gpHistory->History[7] = 100;
+  gpHistory->HistTot[6] = 16000;
+  gpHistory->HistHit[6] = 15000;
+  history_merge_received({history.data(), HistorySize, total.data(), HistorySize, hit.data(), HistorySize, false});
+  // 76000 would wrap to 10464; it stops at 65535 and the table is halved.
+  EXPECT_EQ(gpHistory->History[5], 32768);
+  EXPECT_EQ(gpHistory->History[7], 50);
+  EXPECT_EQ(gpHistory->HistTot[6], 32768);
+  EXPECT_EQ(gpHistory->HistHit[6], 32768);
+  EXPECT_LE(history_prob(quiet, *board), HistoryProbMax);
+}
+
 TEST(Killers, OutOfRangeHeightsAreIgnored) {
   HistoryBlockScope scope;
   killer_set(-1, 5, 6);

@@ -566,7 +566,7 @@ class HistoryMerge : public MessageTest {
   void SetUp() override {
     MessageTest::SetUp();
     scope_ = new HistoryBlockScope;
-    if (history_reset_count() == 0) history_block_reset();
+    manager_->bHistoryTablesReady = 1;
     manager_->nSyncPositionId = 6;
     manager_->bLoggedOn = 1;
   }

@@ -538,6 +538,106 @@ TEST_P(TwoHosts, RanksOfTheRootMastersHostRunBelowNormalAndTheJobPlays) {
 INSTANTIATE_TEST_SUITE_P(Transport, TwoHosts, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Tcp" : "SharedMemory"; });
 
+// ---- The transposition-table broadcast --------------------------------------------------------
+
+// The counts of one rank's "INFO hash table broadcast: ..." line; found false without one.
+struct BroadcastCounts {
+  bool found = false;
+  long long chunks_sent = 0, messages = 0, bytes = 0, chunks_received = 0, entries_stored = 0;
+};
+
+BroadcastCounts broadcast_counts(const std::vector<std::string>& lines) {
+  BroadcastCounts counts;
+  const int at = find_from(lines, "INFO hash table broadcast: ");
+  if (at < 0) return counts;
+  counts.found = std::sscanf(lines[at].c_str(),
+                             "INFO hash table broadcast: %lld chunks sent in %lld messages of %lld bytes, %lld chunks "
+                             "received, %lld entries stored",
+                             &counts.chunks_sent, &counts.messages, &counts.bytes, &counts.chunks_received,
+                             &counts.entries_stored) == 5;
+  return counts;
+}
+
+TEST_F(ClusterJob, ChunksGoOnlyToTheLowestRankOfTheOtherHostAndAllArriveBeforeTheLogOff) {
+  auto engine = start_two_hosts();
+  logs_on(*engine);
+  // Every stored entry counts: many chunks of the start-up size of 64.
+  engine->send_line("setoption name Broadcast Min Depth of Hash Table value 1");
+  engine->send_line("position startpos moves e2e4 c7c5");
+  engine->send_line("go depth 8");
+  ASSERT_FALSE(read_bestmove(*engine).empty());
+  end_session(*engine, true);
+
+  const std::string log = common_log();
+  BroadcastCounts counts[4];
+  for (int rank = 0; rank < 4; rank++) {
+    counts[rank] = broadcast_counts(messages_of(log, rank));
+    ASSERT_TRUE(counts[rank].found) << "rank " << rank;
+    // One target per chunk: the other host has one table.
+    EXPECT_EQ(counts[rank].messages, counts[rank].chunks_sent) << rank;
+    EXPECT_EQ(counts[rank].bytes, counts[rank].messages * (8 + 64 * 24)) << rank;
+  }
+  EXPECT_GT(counts[0].chunks_sent, 0);
+  EXPECT_GT(counts[2].chunks_sent + counts[3].chunks_sent, 0);
+  // Ranks 1 and 3 share their host's table with ranks 0 and 2: they get nothing.
+  EXPECT_EQ(counts[1].chunks_received, 0);
+  EXPECT_EQ(counts[3].chunks_received, 0);
+  // Every chunk sent arrived and was stored before its receiver went.
+  EXPECT_EQ(counts[2].chunks_received, counts[0].messages + counts[1].messages);
+  EXPECT_EQ(counts[0].chunks_received, counts[2].messages + counts[3].messages);
+  EXPECT_EQ(counts[2].entries_stored, 64 * counts[2].chunks_received);
+  EXPECT_EQ(counts[0].entries_stored, 64 * counts[0].chunks_received);
+}
+
+TEST_F(ClusterJob, OneHostSharesItsTableAndSendsNoChunk) {
+  auto engine = start(2);
+  logs_on(*engine);
+  engine->send_line("setoption name Broadcast Min Depth of Hash Table value 1");
+  engine->send_line("position startpos moves d2d4");
+  engine->send_line("go depth 7");
+  ASSERT_FALSE(read_bestmove(*engine).empty());
+  end_session(*engine, true);
+  const std::string log = common_log();
+  // The statistics line of the broadcast exists exactly where it is on.
+  for (int rank = 0; rank < 2; rank++) {
+    EXPECT_GE(find_from(messages_of(log, rank), "done"), 0) << rank;
+    EXPECT_FALSE(broadcast_counts(messages_of(log, rank)).found) << rank;
+  }
+}
+
+TEST_F(ClusterJob, HashSizeChangeRecreatesTheSegmentOfEveryHost) {
+  auto engine = start_two_hosts();
+  logs_on(*engine);
+  engine->send_line("position startpos");
+  engine->send_line("go depth 6");
+  ASSERT_FALSE(read_bestmove(*engine).empty());
+  engine->send_line("setoption name Hash value 64");
+  engine->send_line("isready");
+  ASSERT_EQ(engine->read_until("readyok").back(), "readyok");
+  for (const std::string& host : {hosts_[hosts_.size() - 2], hosts_.back()}) {
+    const auto segments = shm_entries_of(host);
+    ASSERT_EQ(segments.size(), 1u) << host;
+    struct stat status {};
+    ASSERT_EQ(stat((std::string(kShm) + segments[0]).c_str(), &status), 0);
+    EXPECT_EQ(static_cast<uint64_t>(status.st_size), kTable64) << host;
+  }
+  // The job still plays with the new tables, and broadcasts again.
+  engine->send_line("go depth 6");
+  EXPECT_FALSE(read_bestmove(*engine).empty());
+  end_session(*engine, true);
+  const std::string log = common_log();
+  const std::string created = "with size " + std::to_string(kTable64) + " successfully allocated";
+  const std::string attached = "with size " + std::to_string(kTable64) + " already allocated";
+  int creators = 0, attachers = 0;
+  for (int rank = 0; rank < 4; rank++)
+    for (const std::string& line : messages_of(log, rank)) {
+      creators += line.find(created) != std::string::npos;
+      attachers += line.find(attached) != std::string::npos;
+    }
+  EXPECT_EQ(creators, 2);
+  EXPECT_EQ(attachers, 2);
+}
+
 // ---- The command line on every rank --------------------------------------------------------
 
 struct CommandLineCase {

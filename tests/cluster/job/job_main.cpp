@@ -17,6 +17,7 @@
 #include "cluster/message_service.h"
 #include "cluster/mpi_wrapper.h"
 #include "cluster/processor_handler.h"
+#include "sharing/table_memory.h"
 #include "job_util.h"
 
 std::function<void(const Request*)> g_on_request;
@@ -168,7 +169,9 @@ void start_rank(int* argc, char*** argv) {
   YBWCManager_SetMessageObserver(&observer);
   trans_alloc(Trans, 16, manager->nRank, manager->bRootMaster != 0);
   history_set_owner(manager->nRank, manager->bRootMaster != 0);
-  history_alloc();
+  // As the engine allocates it: its first reset marks the tables ready for
+  // received increments.
+  YBWCManager_AllocHistoryTables(manager);
   history_block_reset();
   reset_rank_state();
 }
