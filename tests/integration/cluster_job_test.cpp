@@ -577,8 +577,10 @@ TEST_F(ClusterJob, ChunksGoOnlyToTheLowestRankOfTheOtherHostAndAllArriveBeforeTh
     EXPECT_EQ(counts[rank].messages, counts[rank].chunks_sent) << rank;
     EXPECT_EQ(counts[rank].bytes, counts[rank].messages * (8 + 64 * 24)) << rank;
   }
+  // The root master always fills chunks; the other host's ranks fill one only
+  // when their work items stored 64 entries, which a short search does not
+  // promise, so their direction is checked by the sums below alone.
   EXPECT_GT(counts[0].chunks_sent, 0);
-  EXPECT_GT(counts[2].chunks_sent + counts[3].chunks_sent, 0);
   // Ranks 1 and 3 share their host's table with ranks 0 and 2: they get nothing.
   EXPECT_EQ(counts[1].chunks_received, 0);
   EXPECT_EQ(counts[3].chunks_received, 0);
