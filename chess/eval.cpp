@@ -337,6 +337,11 @@ void passed_pawns(const board_state_t& board, int me, const pawn_record_t& pawns
     int target = sq + pawn_step[me];
     int bonus = passer_rank_bonus[rank];
     op += rank_quad(10, 70, bonus);
+    eg += 20;
+    // The endgame bonus below is scaled by the rank bonus: on the ranks where
+    // that is 0 the free-path and king-distance terms add nothing, so their
+    // exchange test is not worth running.
+    if (bonus == 0) continue;
     int delta;
     if (board.piece_count[opp] < 2 &&
         (pawn_is_unstoppable(board, sq, me) || pawn_has_king_support(board, sq, me))) {
@@ -349,7 +354,6 @@ void passed_pawns(const board_state_t& board, int me, const pawn_record_t& pawns
       delta = 120;
     }
     delta += 20 * distance(board_king_square(board, opp), target) - 5 * distance(board_king_square(board, me), target);
-    eg += 20;
     if (delta > 0) eg += (delta * bonus + 128) / 256;
   }
 }

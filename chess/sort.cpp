@@ -222,3 +222,10 @@ int picker_next(move_picker_t& sort, const board_state_t& board) {
     if (!next_stage(sort, board)) return MOVE_NONE;
   }
 }
+
+int picker_peek_capture(const move_picker_t& sort) {
+  if (sort.filter != TEST_QS_CAPTURE || sort.next_index >= sort.moves.count) return MOVE_NONE;
+  return sort.moves.moves[sort.next_index];
+}
+
+void picker_skip(move_picker_t& sort) { ++sort.next_index; }

@@ -100,6 +100,12 @@ void picker_init_quiescence(move_picker_t& sort, const board_state_t& board, con
 // Next move, or MOVE_NONE when every stage is exhausted. The board must be the
 // one given to the init call, unchanged.
 int picker_next(move_picker_t& sort, const board_state_t& board);
+// In the quiescence capture stage, the next candidate before its safety and
+// legality tests, so that a caller can drop a move whose fate does not depend
+// on them without paying for them; MOVE_NONE in any other stage or at the end
+// of the list. picker_skip passes over that candidate.
+int picker_peek_capture(const move_picker_t& sort);
+void picker_skip(move_picker_t& sort);
 
 // 6 x order(captured) - order(mover) + 5; en passant 5; a promotion without
 // capture order(promotion piece) - 5; a capturing promotion as a pawn capture.

@@ -1,5 +1,7 @@
 // The quiescence node: stand pat, captures (and quiet checks near the
 // horizon), evasions in check, delta pruning in null-window nodes.
+#include <algorithm>
+
 #include "base/log.h"
 #include "chess/draw.h"
 #include "chess/eval.h"
@@ -17,6 +19,24 @@ int qs_search_move(StackEntry& e) {
   return NodePushed;
 }
 
+// Material a capture can add at most, for delta pruning.
+int capture_gain(int move, const board_state_t& board) {
+  if (move_is_en_passant(move)) return 100;
+  return piece_value[board.squares[move_to(move)]] + (move_is_promotion(move) ? 900 : 0);
+}
+
+// Delta pruning drops a capture that can neither reach alpha nor raise the
+// best value, whether or not it is safe and legal: such captures are passed
+// over before the picker pays for those tests. What they would have left
+// unchanged stays unchanged, so the search is the same.
+void skip_pruned_captures(move_picker_t& picker, const board_state_t& board, int opt_value, int limit) {
+  for (int move; (move = picker_peek_capture(picker)) != MOVE_NONE; picker_skip(picker)) {
+    if (opt_value + capture_gain(move, board) > limit || move_gives_check(move, board) ||
+        move_is_critical(move, board))
+      return;
+  }
+}
+
 int qs_loop(StackEntry& e) {
   FullQuiescencePar& p = e.parameters.fullQuiescencePar;
   FullQuiescenceDat& d = e.localData.fullQuiescenceDat;
@@ -25,6 +45,7 @@ int qs_loop(StackEntry& e) {
   const bool delta = sp.bUseDelta && p.beta == d.old_alpha + 1 && !d.in_check;
 
   for (;;) {
+    if (delta) skip_pruned_captures(d.picker, board, d.opt_value, std::min(p.alpha, d.best_value));
     const int move = picker_next(d.picker, board);
     if (move == MOVE_NONE) {
       if (!e.bAlive) return d.best_value;
@@ -32,13 +53,7 @@ int qs_loop(StackEntry& e) {
       return d.best_value;
     }
     if (delta) {
-      int value = d.opt_value;
-      if (move_is_en_passant(move)) {
-        value += 100;
-      } else {
-        value += piece_value[board.squares[move_to(move)]];
-        if (move_is_promotion(move)) value += 900;
-      }
+      const int value = d.opt_value + capture_gain(move, board);
       if (value <= p.alpha && !move_gives_check(move, board) && !move_is_critical(move, board)) {
         if (value > d.best_value) {
           d.best_value = value;
