@@ -227,12 +227,16 @@ TEST_F(DistributedJob, SlavesStopWhenTheirMasterMovesOnAndNoWorkArrivesForAnOldP
   ASSERT_FALSE(second.empty());
   EXPECT_TRUE(legal(kPositions[1], second)) << second;
 
-  // Stops while the slave is at work, several in a row, each followed by a new position.
-  for (int round = 0; round < 4; ++round) {
-    const char* fen = kPositions[2 + round];
+  // Stops while the slave is at work, several in a row, each followed by a new
+  // position. Between its work items the slave asks for more, so a single stop
+  // finds it at work only part of the time: eight rounds, each stopped at
+  // depth 7 where the items are longer, make a run in which no stop reaches
+  // it all but impossible (four rounds at depth 6 missed about one run in 20).
+  for (int round = 0; round < 8; ++round) {
+    const char* fen = kPositions[2 + round % 4];
     engine.send_line("position fen " + std::string(fen));
     engine.send_line("go infinite");
-    ASSERT_FALSE(read_to("info depth 6").empty()) << "round " << round;
+    ASSERT_FALSE(read_to("info depth 7").empty()) << "round " << round;
     engine.send_line("stop");
     const std::string best = read_to("bestmove ");
     ASSERT_FALSE(best.empty()) << "round " << round;
