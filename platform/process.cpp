@@ -58,8 +58,8 @@ bool platform_set_below_normal_priority(bool below_normal) {
   // Relative to the niceness the process was started with: a job started
   // with "nice" stays below what its user asked for, and "normal" never
   // raises a process above where its user put it.
-  errno = 0;
   static const int started_with = [] {
+    errno = 0;  // getpriority may rightly return -1: only errno tells a failure
     const int nice = getpriority(PRIO_PROCESS, 0);
     return errno == 0 ? nice : 0;
   }();

@@ -17,8 +17,9 @@ std::string platform_executable_path();
 std::string platform_host_name();
 
 // Scheduling priority of this process: below normal (ten steps of niceness
-// below where it was started, at most 19) or as started. Returns false when the system refuses (an unprivileged process may not
-// raise its priority again).
+// below where it was started, at most 19) or as started. Returns false when
+// the system refuses (an unprivileged process may not raise its priority
+// again).
 bool platform_set_below_normal_priority(bool below_normal);
 
 // Ends the process with `exit_code` once `seconds` have passed, unless
