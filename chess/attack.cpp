@@ -13,12 +13,8 @@ bool square_is_pinned(const board_state_t& board, int sq, int colour) {
   int king = board_king_square(board, colour);
   int step = delta_step_line[king - sq + DELTA_OFFSET];
   if (step == 0) return false;
-  int s = sq + step;
-  for (; s != king; s += step)
-    if (board.squares[s] != PIECE_EMPTY) return false;
-  s = sq - step;
-  while (board.squares[s] == PIECE_EMPTY) s -= step;
-  int code = board.squares[s];
+  if (!line_is_clear(board, sq, king, step)) return false;
+  int code = board.squares[ray_blocker(board, sq, -step)];
   return piece_has_colour(code, colour ^ 1) && (code & step_slider_mask[step + 17]) != 0;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "chess/board.h"
+#include "chess/rays.h"
 
 namespace attack_detail {
 constexpr int sign(int x) { return (x > 0) - (x < 0); }
@@ -80,13 +81,13 @@ struct check_info_t {
 };
 
 // Delta test: the piece code on from attacks to, with a clear path for sliders.
+// Knights, kings and pawns reach their squares in one step, so only a line
+// with squares between needs the occupancy test.
 inline bool piece_attacks_square(const board_state_t& board, int code, int from, int to) {
   int delta = to - from;
   if ((code & delta_piece_mask[delta + DELTA_OFFSET]) == 0) return false;
-  int step = delta_step_any[delta + DELTA_OFFSET];
-  for (int sq = from + step; sq != to; sq += step)
-    if (board.squares[sq] != PIECE_EMPTY) return false;
-  return true;
+  int step = delta_step_line[delta + DELTA_OFFSET];
+  return step == 0 || line_is_clear(board, from, to, step);
 }
 
 bool square_is_attacked(const board_state_t& board, int sq, int colour);

@@ -214,9 +214,11 @@ void board_init_list(board_state_t& board) {
   board.moved_piece = 0;
   board.pst_opening = 0;
   board.pst_endgame = 0;
+  board.occupied = 0;
   for (int i = 0; i < 64; ++i) {
     int code = board.squares[sq64_to_square[i]];
     if (code == PIECE_EMPTY) continue;
+    board.occupied |= uint64_t{1} << i;
     board.pst_opening += pst_table[piece_index12[code]][i].opening;
     board.pst_endgame += pst_table[piece_index12[code]][i].endgame;
   }

@@ -43,6 +43,7 @@ struct board_state_t {
   uint64_t hash_key;
   uint64_t pawn_hash_key;
   uint64_t material_hash_key;
+  uint64_t occupied;                   // bit i set when 0..63 square i holds a piece
   uint64_t key_stack[KEY_STACK_SIZE];  // keys of the positions before each move
 };
 
@@ -51,8 +52,9 @@ static_assert(std::is_standard_layout_v<board_state_t>);
 static_assert(offsetof(board_state_t, squares) == 8);
 static_assert(offsetof(board_state_t, side_to_move) == 663 * 4);
 static_assert(offsetof(board_state_t, hash_key) == 672 * 4);
-static_assert(offsetof(board_state_t, key_stack) == 672 * 4 + 24);
-static_assert(sizeof(board_state_t) == 672 * 4 + 24 + 8 * KEY_STACK_SIZE);
+static_assert(offsetof(board_state_t, occupied) == 672 * 4 + 24);
+static_assert(offsetof(board_state_t, key_stack) == 672 * 4 + 32);
+static_assert(sizeof(board_state_t) == 672 * 4 + 32 + 8 * KEY_STACK_SIZE);
 
 inline constexpr const char START_FEN[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 

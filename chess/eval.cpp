@@ -154,12 +154,9 @@ int ray_mobility(const board_state_t& board, int colour, int sq, const int (&ste
   int mob = 0;
 #pragma GCC unroll 8
   for (size_t i = 0; i + 1 < N; ++i) {
-    int s = sq + steps[i];
-    while (board.squares[s] == PIECE_EMPTY) {
-      ++mob;
-      s += steps[i];
-    }
-    mob += mobility_credit[colour][board.squares[s]];
+    // The empty squares before the first piece or the border, then that cell's credit.
+    int s = ray_blocker(board, sq, steps[i]);
+    mob += (s - sq) / steps[i] - 1 + mobility_credit[colour][board.squares[s]];
   }
   return mob;
 }

@@ -5,6 +5,7 @@
 #include "chess/keys.h"
 #include "chess/legality.h"
 #include "chess/pst.h"
+#include "chess/rays.h"
 
 namespace {
 
@@ -36,6 +37,7 @@ inline int piece_remove(board_state_t& board, int sq, int code) {
   list[count] = 0;
   board.list_index[sq] = -1;
   board.squares[sq] = PIECE_EMPTY;
+  board.occupied ^= square_bit(sq);
   if (piece_is_pawn(code)) board.pawn_file_bits[colour][sq & 15] &= ~(1 << (square_relative_rank(sq, colour) - 4));
   board.material_sum[colour] -= piece_value[code];
   --board.total_pieces;
@@ -69,6 +71,7 @@ inline void piece_insert(board_state_t& board, int sq, int code, int index) {
   list[index] = sq;
   board.list_index[sq] = index;
   board.squares[sq] = code;
+  board.occupied ^= square_bit(sq);
   if (piece_is_pawn(code)) board.pawn_file_bits[colour][sq & 15] |= 1 << (square_relative_rank(sq, colour) - 4);
   board.material_sum[colour] += piece_value[code];
   ++board.total_pieces;
@@ -88,6 +91,7 @@ inline void piece_move(board_state_t& board, int from, int to, int code) {
   int index12 = piece_index12[code];
   board.squares[from] = PIECE_EMPTY;
   board.squares[to] = code;
+  board.occupied ^= square_bit(from) | square_bit(to);
   int index = board.list_index[from];
   board.list_index[to] = index;
   board.list_index[from] = -1;
@@ -112,6 +116,7 @@ inline void piece_move(board_state_t& board, int from, int to, int code) {
 inline void piece_move_back(board_state_t& board, int from, int to, int code) {
   board.squares[to] = PIECE_EMPTY;
   board.squares[from] = code;
+  board.occupied ^= square_bit(from) | square_bit(to);
   int index = board.list_index[to];
   board.list_index[from] = index;
   board.list_index[to] = -1;

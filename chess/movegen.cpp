@@ -18,10 +18,14 @@ inline void add_promotions(move_list_t& list, int from, int to) {
 
 // One ray of a slider: the empty squares, then the capture that ends it.
 template <bool Captures, bool Quiets>
-inline void slide(move_list_t& list, const int* squares, int opp_flag, int from, int from_bits, int step) {
+inline void slide(move_list_t& list, const board_state_t& board, int opp_flag, int from, int from_bits, int step) {
+  const int* squares = board.squares;
   int to = from + step;
-  for (; squares[to] == PIECE_EMPTY; to += step)
-    if (Quiets) add(list, from_bits | square_to_sq64[to]);
+  if (Quiets) {
+    for (; squares[to] == PIECE_EMPTY; to += step) add(list, from_bits | square_to_sq64[to]);
+  } else {
+    to = ray_blocker(board, from, step);
+  }
   if (Captures && (squares[to] & opp_flag)) add(list, from_bits | square_to_sq64[to]);
 }
 
@@ -39,14 +43,14 @@ inline void leap(move_list_t& list, const int* squares, int opp_flag, int from, 
 
 // Every step of a step list (written out by the compiler: the lists are constants).
 template <bool Captures, bool Quiets, bool Slider, size_t N>
-inline void steps_of(move_list_t& list, const int* squares, int opp_flag, int from, const int (&steps)[N]) {
+inline void steps_of(move_list_t& list, const board_state_t& board, int opp_flag, int from, const int (&steps)[N]) {
   const int from_bits = square_to_sq64[from] << 6;
 #pragma GCC unroll 8
   for (size_t i = 0; i + 1 < N; ++i) {
     if (Slider)
-      slide<Captures, Quiets>(list, squares, opp_flag, from, from_bits, steps[i]);
+      slide<Captures, Quiets>(list, board, opp_flag, from, from_bits, steps[i]);
     else
-      leap<Captures, Quiets>(list, squares, opp_flag, from, from_bits, steps[i]);
+      leap<Captures, Quiets>(list, board.squares, opp_flag, from, from_bits, steps[i]);
   }
 }
 
@@ -60,11 +64,11 @@ inline void gen_pieces(move_list_t& list, const board_state_t& board) {
   for (const int* p = board.piece_list[me]; *p != 0; ++p) {
     const int from = *p;
     switch (squares[from] & ~(FLAG_WHITE | FLAG_BLACK)) {
-      case FLAG_KNIGHT: steps_of<Captures, Quiets, false>(list, squares, opp_flag, from, knight_steps); break;
-      case FLAG_BISHOP: steps_of<Captures, Quiets, true>(list, squares, opp_flag, from, bishop_steps); break;
-      case FLAG_ROOK: steps_of<Captures, Quiets, true>(list, squares, opp_flag, from, rook_steps); break;
-      case FLAG_QUEEN: steps_of<Captures, Quiets, true>(list, squares, opp_flag, from, queen_steps); break;
-      default: steps_of<Captures, Quiets, false>(list, squares, opp_flag, from, queen_steps); break;  // king
+      case FLAG_KNIGHT: steps_of<Captures, Quiets, false>(list, board, opp_flag, from, knight_steps); break;
+      case FLAG_BISHOP: steps_of<Captures, Quiets, true>(list, board, opp_flag, from, bishop_steps); break;
+      case FLAG_ROOK: steps_of<Captures, Quiets, true>(list, board, opp_flag, from, rook_steps); break;
+      case FLAG_QUEEN: steps_of<Captures, Quiets, true>(list, board, opp_flag, from, queen_steps); break;
+      default: steps_of<Captures, Quiets, false>(list, board, opp_flag, from, queen_steps); break;  // king
     }
   }
 }
@@ -263,12 +267,9 @@ void movegen_quiet_checks(move_list_t& list, const board_state_t& board) {
     int code = squares[*p];
     if ((code & delta_piece_mask[king - *p + DELTA_OFFSET] & FLAG_SLIDER) == 0) continue;
     int step = delta_step_line[king - *p + DELTA_OFFSET];
-    int s = *p + step;
-    while (squares[s] == PIECE_EMPTY) s += step;
+    int s = ray_blocker(board, *p, step);
     if (s == king || !piece_has_colour(squares[s], me)) continue;
-    int t = s + step;
-    while (squares[t] == PIECE_EMPTY) t += step;
-    if (t != king) continue;
+    if (ray_blocker(board, s, step) != king) continue;
     candidates[candidate_count] = s;
     candidate_steps[candidate_count++] = step;
   }

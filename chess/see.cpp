@@ -28,8 +28,7 @@ void list_add(see_list_t& list, const board_state_t& board, int sq) {
 void add_hidden(see_list_t lists[2], const board_state_t& board, int to, int sq) {
   int step = delta_step_line[sq - to + DELTA_OFFSET];
   if (step == 0) return;
-  int s = sq + step;
-  while (board.squares[s] == PIECE_EMPTY) s += step;
+  int s = ray_blocker(board, sq, step);
   int code = board.squares[s];
   if ((code & step_slider_mask[step + 17]) == 0 || (code & 3) == 0) return;
   list_add(lists[piece_colour(code)], board, s);
