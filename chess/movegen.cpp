@@ -8,6 +8,14 @@ namespace {
 
 inline void add(move_list_t& list, int move) { list.moves[list.count++] = static_cast<move_t>(move); }
 
+// Adds the move when `keep` holds. The slot past the list is written either
+// way (the list has room for every move of a position and more), so whether a
+// capture is found costs no branch.
+inline void add_if(move_list_t& list, int move, bool keep) {
+  list.moves[list.count] = static_cast<move_t>(move);
+  list.count += keep;
+}
+
 inline void add_promotions(move_list_t& list, int from, int to) {
   int base = move_encode(from, to);
   add(list, base | MOVE_PROMOTE_QUEEN);
@@ -26,7 +34,7 @@ inline void slide(move_list_t& list, const board_state_t& board, int opp_flag, i
   } else {
     to = ray_blocker(board, from, step);
   }
-  if (Captures && (squares[to] & opp_flag)) add(list, from_bits | square_to_sq64[to]);
+  if (Captures) add_if(list, from_bits | square_to_sq64[to], (squares[to] & opp_flag) != 0);
 }
 
 // One step of a knight or king.
@@ -34,8 +42,10 @@ template <bool Captures, bool Quiets>
 inline void leap(move_list_t& list, const int* squares, int opp_flag, int from, int from_bits, int step) {
   int to = from + step;
   int target = squares[to];
-  if (target == PIECE_EMPTY) {
-    if (Quiets) add(list, from_bits | square_to_sq64[to]);
+  if (!Quiets) {
+    add_if(list, from_bits | square_to_sq64[to], (target & opp_flag) != 0);
+  } else if (target == PIECE_EMPTY) {
+    add(list, from_bits | square_to_sq64[to]);
   } else if (Captures && (target & opp_flag)) {
     add(list, from_bits | square_to_sq64[to]);
   }

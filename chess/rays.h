@@ -57,7 +57,11 @@ inline int ray_blocker(const board_state_t& board, int sq, int step) {
   // Along a positive step the 0..63 index grows, so the nearest piece is the
   // lowest bit; the extra bit keeps the count defined for an empty ray, whose
   // answer is then the border cell instead.
-  const int nearest = step > 0 ? __builtin_ctzll(hit | (uint64_t{1} << 63)) : 63 - __builtin_clzll(hit | 1);
+  const int lowest = __builtin_ctzll(hit | (uint64_t{1} << 63));
+  const int highest = 63 - __builtin_clzll(hit | 1);
+  // Selected by a mask: a step known only at run time costs no branch.
+  const int upward = -static_cast<int>(step > 0);
+  const int nearest = (lowest & upward) | (highest & ~upward);
   const int piece_cell = sq64_to_square[nearest];
   const int border_cell = ray_tables.end[d][i];
   return hit != 0 ? piece_cell : border_cell;
