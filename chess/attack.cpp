@@ -13,7 +13,7 @@ bool square_is_pinned(const board_state_t& board, int sq, int colour) {
   int king = board_king_square(board, colour);
   int step = delta_step_line[king - sq + DELTA_OFFSET];
   if (step == 0) return false;
-  if (!line_is_clear(board, sq, king, step)) return false;
+  if (!line_is_clear(board, sq, king)) return false;
   int code = board.squares[ray_blocker(board, sq, -step)];
   return piece_has_colour(code, colour ^ 1) && (code & step_slider_mask[step + 17]) != 0;
 }

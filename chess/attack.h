@@ -80,14 +80,11 @@ struct check_info_t {
   int32_t checker_steps[3];    // unit step from the king towards a sliding checker, 0 otherwise
 };
 
-// Delta test: the piece code on from attacks to, with a clear path for sliders.
-// Knights, kings and pawns reach their squares in one step, so only a line
-// with squares between needs the occupancy test.
+// Delta test: the piece code on from attacks to, with a clear path for sliders
+// (knights, kings and pawns have nothing between, so the path test passes).
 inline bool piece_attacks_square(const board_state_t& board, int code, int from, int to) {
-  int delta = to - from;
-  if ((code & delta_piece_mask[delta + DELTA_OFFSET]) == 0) return false;
-  int step = delta_step_line[delta + DELTA_OFFSET];
-  return step == 0 || line_is_clear(board, from, to, step);
+  if ((code & delta_piece_mask[to - from + DELTA_OFFSET]) == 0) return false;
+  return line_is_clear(board, from, to);
 }
 
 bool square_is_attacked(const board_state_t& board, int sq, int colour);

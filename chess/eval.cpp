@@ -62,6 +62,17 @@ constexpr int pressure_weight[16] = {0, 2, 5, 8, 12, 15, 20, 20, 20, 20, 20, 20,
 enum : int { KIND_KNIGHT, KIND_BISHOP, KIND_ROOK, KIND_QUEEN, KIND_COUNT };
 int8_t king_zone_deltas[KIND_COUNT][240][3];
 
+// Per 0..63 king square, the squares within king distance 2.
+constexpr std::array<uint64_t, 64> king_near_squares = [] {
+  std::array<uint64_t, 64> t{};
+  for (int k = 0; k < 64; ++k)
+    for (int i = 0; i < 64; ++i) {
+      int df = (i & 7) - (k & 7), dr = (i >> 3) - (k >> 3);
+      if (df >= -2 && df <= 2 && dr >= -2 && dr <= 2) t[k] |= uint64_t{1} << i;
+    }
+  return t;
+}();
+
 constexpr int clamp_index(int n) { return n < 0 ? 0 : n > 15 ? 15 : n; }
 int distance(int a, int b) { return square_distance[a - b + DELTA_OFFSET]; }
 int weighted(int value, int weight) { return value * weight / 256; }
@@ -277,11 +288,10 @@ bool piece_attacks_king_zone(const board_state_t& board, int code, int from, int
       if (target >= 0 && target < 256 && square_is_on_board(target)) return true;
       continue;
     }
+    // Any square the slider reaches along the ray, up to and including the
+    // first piece, within two steps of the king.
     int step = delta_step_line[deltas[i] + DELTA_OFFSET];
-    for (int s = from + step;; s += step) {
-      if (square_is_on_board(s) && distance(s, king) <= 2) return true;
-      if (board.squares[s] != PIECE_EMPTY) break;
-    }
+    if (ray_reach(board, from, step) & king_near_squares[square_to_sq64[king]]) return true;
   }
   return false;
 }

@@ -80,7 +80,7 @@ bool move_gives_check(int move, const board_state_t& board) {
   // Discovered: the mover leaves the line between an own slider and the king.
   int step = delta_step_line[king - from + DELTA_OFFSET];
   if (step == 0 || delta_step_line[king - to + DELTA_OFFSET] == step) return false;
-  if (!line_is_clear(board, from, king, step)) return false;
+  if (!line_is_clear(board, from, king)) return false;
   int behind = board.squares[ray_blocker(board, from, -step)];
   return piece_has_colour(behind, me) && (behind & step_slider_mask[step + 17]) != 0;
 }

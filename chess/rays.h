@@ -24,8 +24,9 @@ inline constexpr std::array<uint8_t, 35> direction_of_step = [] {
 
 inline constexpr int step_of_direction[8] = {-17, -16, -15, -1, 1, 15, 16, 17};
 
+// Direction 8 stands for "no line": its masks are empty.
 struct ray_tables_t {
-  uint64_t mask[8][64];  // squares from the origin (excluded) to the edge
+  uint64_t mask[9][64];  // squares from the origin (excluded) to the edge
   uint8_t end[8][64];    // the border cell just past the edge, as a 256-cell square
 };
 
@@ -41,6 +42,15 @@ inline constexpr ray_tables_t ray_tables = [] {
       t.end[d][i] = static_cast<uint8_t>(s);
     }
   }
+  return t;
+}();
+
+// Direction index by (to - from) + 119 on the 256-cell board; 8 off the lines.
+inline constexpr std::array<uint8_t, 240> direction_of_delta = [] {
+  std::array<uint8_t, 240> t{};
+  for (auto& v : t) v = 8;
+  for (int d = 0; d < 8; ++d)
+    for (int k = 1; k <= 7; ++k) t[step_of_direction[d] * k + 119] = static_cast<uint8_t>(d);
   return t;
 }();
 }  // namespace rays_detail
@@ -67,12 +77,24 @@ inline int ray_blocker(const board_state_t& board, int sq, int step) {
   return hit != 0 ? piece_cell : border_cell;
 }
 
-// Nothing stands strictly between `from` and `to`, which lie on the line
-// `step` (a unit step pointing from `from` towards `to`).
-inline bool line_is_clear(const board_state_t& board, int from, int to, int step) {
+// The squares a slider on `sq` reaches along `step`: the empty ones and the
+// first piece, if any (0..63 bits).
+inline uint64_t ray_reach(const board_state_t& board, int sq, int step) {
   using namespace rays_detail;
   const int d = direction_of_step[step + 17];
-  const uint64_t between = ray_tables.mask[d][square_to_sq64[from]] ^ ray_tables.mask[d][square_to_sq64[to]] ^
-                           square_bit(to);
+  const uint64_t ray = ray_tables.mask[d][square_to_sq64[sq]];
+  const uint64_t hit = ray & board.occupied;
+  if (step > 0) return ray & (hit ^ (hit - 1));  // up to the lowest piece; all when none
+  const uint64_t top = uint64_t{1} << (63 - __builtin_clzll(hit | 1));
+  return ray & ~(top - 1);  // from the highest piece up; all when none
+}
+
+// Nothing stands strictly between the playing squares `from` and `to`. Off
+// the lines (and for neighbours) nothing can, so the answer is true there.
+inline bool line_is_clear(const board_state_t& board, int from, int to) {
+  using namespace rays_detail;
+  const int d = direction_of_delta[to - from + 119];
+  const uint64_t between = (ray_tables.mask[d][square_to_sq64[from]] ^ ray_tables.mask[d][square_to_sq64[to]]) &
+                           ~square_bit(to);
   return (between & board.occupied) == 0;
 }
