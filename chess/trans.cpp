@@ -50,9 +50,7 @@ int16_t saturate16(int value) { return static_cast<int16_t>(std::clamp(value, -3
 
 void note_rank(trans_t* trans) { trans->pTransLock->nLockId = trans->nRank; }
 
-entry_t* cluster_of(const trans_t* trans, uint64_t key) {
-  return trans->table + (static_cast<uint32_t>(key) & trans->index_mask);
-}
+entry_t* cluster_of(const trans_t* trans, uint64_t key) { return trans_cluster(trans, key); }
 
 }  // namespace
 

@@ -118,6 +118,17 @@ void trans_new_date(trans_t* trans);
 // *entry points past the cluster.
 bool trans_probe(trans_t* trans, uint64_t key, entry_t** entry, int* move, int* depth, int* bound, int* value);
 
+// The first entry of the cluster that holds `key`.
+inline entry_t* trans_cluster(const trans_t* trans, uint64_t key) {
+  return trans->table + (static_cast<uint32_t>(key) & trans->index_mask);
+}
+
+// Starts loading the cluster of `key` into the cache, so that a probe a little
+// later finds it there. Changes nothing; a table not yet allocated is skipped.
+inline void trans_prefetch(const trans_t* trans, uint64_t key) {
+  if (trans->table != nullptr) __builtin_prefetch(trans_cluster(trans, key));
+}
+
 // Stores a result; `value` is in table form. Any int is accepted (entries
 // received from other processes): depth keeps its low 8 bits, bound its low 2
 // bits, and the value saturates to 16 bits.

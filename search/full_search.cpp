@@ -181,6 +181,7 @@ int fs_start(StackEntry& e) {
       if (!eval_refutes) {
         d.new_depth = p.depth - sp.nNullMoveReduction - 1;
         null_make(board, d.undo);
+        if (d.new_depth > 0) trans_prefetch(Trans, board.hash_key);
         Stack_PushFullSearch(RETURN_POSITION_FULL_SEARCH_02, p.board, -p.beta, -p.beta + 1, d.new_depth,
                              p.height + 1, d.child_pv, -p.node_type, false);
         return NodePushed;
@@ -364,6 +365,8 @@ int fs_loop(StackEntry& e) {
       }
     }
     move_make(board, move, d.undo);
+    // The child probes the table first thing unless it is a horizon node.
+    if (d.new_depth > 0) trans_prefetch(Trans, board.hash_key);
     return fs_search_move(e);
   }
   return fs_loop_end(e);
