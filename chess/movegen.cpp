@@ -317,9 +317,16 @@ void movegen_quiet_checks(move_list_t& list, const board_state_t& board) {
     if (candidate_step(from) != 0) continue;
     int code = squares[from];
     if (piece_is_slider(code)) {
-      for (const int* s = piece_steps[code]; *s != 0; ++s)
-        for (int to = from + *s; squares[to] == PIECE_EMPTY; to += *s)
+      // Only the empty squares it reaches that lie on one of its lines to the
+      // king can give check; they are tried in the order of the walk.
+      const uint64_t lines = slider_lines_to(code, king);
+      for (const int* s = piece_steps[code]; *s != 0; ++s) {
+        uint64_t targets = ray_reach(board, from, *s) & ~board.occupied & lines;
+        while (targets != 0) {
+          int to = take_nearest(targets, *s);
           if (piece_attacks_square(board, code, to, king)) add(list, move_encode(from, to));
+        }
+      }
     } else {
       for (const int* s = piece_steps[code]; *s != 0; ++s) {
         int to = from + *s;

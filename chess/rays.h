@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "chess/board.h"
+#include "chess/piece.h"
 #include "chess/square.h"
 
 namespace rays_detail {
@@ -53,7 +54,34 @@ inline constexpr std::array<uint8_t, 240> direction_of_delta = [] {
     for (int k = 1; k <= 7; ++k) t[step_of_direction[d] * k + 119] = static_cast<uint8_t>(d);
   return t;
 }();
+
+// Per 0..63 square, the squares on its diagonals ([0]) and on its rank and
+// file ([1]): where a bishop or a rook would attack it on an empty board.
+inline constexpr std::array<std::array<uint64_t, 64>, 2> line_masks = [] {
+  std::array<std::array<uint64_t, 64>, 2> t{};
+  for (int i = 0; i < 64; ++i) {
+    for (int d : {0, 2, 5, 7}) t[0][i] |= ray_tables.mask[d][i];
+    for (int d : {1, 3, 4, 6}) t[1][i] |= ray_tables.mask[d][i];
+  }
+  return t;
+}();
 }  // namespace rays_detail
+
+// The squares from which a slider of this code would attack `sq` on an empty
+// board (a queen's code carries both the bishop and the rook flag).
+inline uint64_t slider_lines_to(int code, int sq) {
+  const int i = square_to_sq64[sq];
+  return (code & FLAG_BISHOP ? rays_detail::line_masks[0][i] : 0) |
+         (code & FLAG_ROOK ? rays_detail::line_masks[1][i] : 0);
+}
+
+// Removes and returns the square of `squares` nearest to the start of a ray
+// along `step` (the walk order), as a 256-cell square.
+inline int take_nearest(uint64_t& squares, int step) {
+  const int i = step > 0 ? __builtin_ctzll(squares) : 63 - __builtin_clzll(squares);
+  squares &= ~(uint64_t{1} << i);
+  return sq64_to_square[i];
+}
 
 constexpr uint64_t square_bit(int sq) { return uint64_t{1} << square_to_sq64[sq]; }
 
