@@ -4,13 +4,16 @@
     bench/compare_builds.py [--depth D] [--runs N] BENCH_A BENCH_B [...]
 
 Runs the builds in turn, N rounds (default 5) at depth D (default 10), so
-that a drift in the machine's speed touches every build alike. Prints each
-run, then per build the median of the nodes per second the bench reports
-(wall clock) and of the nodes per CPU second (user + system time of the
-process, which a busy machine disturbs less), and the ratio of every build
-to the first. Fails when the builds search different node counts: a faster
-build must search the same tree. Run it on a quiet machine and at a high
-priority (nice -n -10) for figures worth quoting.
+that a drift in the machine's speed touches every build alike; every other
+round runs them in reverse order, so that neither build always follows the
+other. Prints each run, then per build the median of the nodes per second the
+bench reports (wall clock) and of the nodes per CPU second (user + system time
+of the process, which a busy machine disturbs less), and the ratio of every
+build to the first; then the median over the rounds of each round's own ratio
+to the first build, which holds up better when the machine's speed swings from
+one run to the next. Fails when the builds search different node counts: a
+faster build must search the same tree. Run it on a quiet machine and at a
+high priority (nice -n -10) for figures worth quoting.
 """
 import argparse
 import os
@@ -48,7 +51,8 @@ def main():
     cpu = {b: [] for b in args.benches}
     counts = {}
     for r in range(1, args.runs + 1):
-        for bench in args.benches:
+        order = args.benches if r % 2 == 1 else list(reversed(args.benches))
+        for bench in order:
             nodes, nps, per_cpu = run_once(bench, args.depth)
             counts.setdefault(bench, nodes)
             wall[bench].append(nps)
@@ -63,6 +67,10 @@ def main():
         c = statistics.median(cpu[bench])
         print("median %-40s %10.0f nps (%.3fx)  %10.0f nodes/cpu-s (%.3fx)" %
               (bench, w, w / base_wall, c, c / base_cpu))
+    for bench in args.benches[1:]:
+        ratios = [w / b for w, b in zip(wall[bench], wall[first])]
+        print("per-round ratio %-33s median %.3fx (lowest %.3fx, highest %.3fx)" %
+              (bench, statistics.median(ratios), min(ratios), max(ratios)))
     if len(set(counts.values())) != 1:
         print("node counts differ: %s" % counts)
         return 1
