@@ -17,6 +17,7 @@ void expect_consistent(const board_state_t& b) {
   int tally[16] = {};
   int material[2] = {};
   int pst_o = 0, pst_e = 0;
+  uint64_t occupied = 0;
   for (int i = 0; i < 64; ++i) {
     int sq = sq64_to_square[i];
     int code = b.squares[sq];
@@ -24,6 +25,7 @@ void expect_consistent(const board_state_t& b) {
       ASSERT_EQ(b.list_index[sq], -1);
       continue;
     }
+    occupied |= uint64_t{1} << i;
     int colour = piece_colour(code);
     const int* list = piece_is_pawn(code) ? b.pawn_list[colour] : b.piece_list[colour];
     ASSERT_EQ(list[b.list_index[sq]], sq);
@@ -48,6 +50,7 @@ void expect_consistent(const board_state_t& b) {
     }
   }
   for (int i = 0; i < 16; ++i) ASSERT_EQ(b.piece_tally[i], tally[i]);
+  ASSERT_EQ(b.occupied, occupied);
   ASSERT_EQ(b.pst_opening, pst_o);
   ASSERT_EQ(b.pst_endgame, pst_e);
   ASSERT_EQ(b.hash_key, key_compute_full(b));
