@@ -14,16 +14,17 @@
 #include "chess/square.h"
 
 namespace rays_detail {
+// The eight unit line steps in ascending order: directions 4..7 point up the
+// 0..63 index, 0..3 down it.
+inline constexpr int step_of_direction[8] = {-17, -16, -15, -1, 1, 15, 16, 17};
+
 // Direction index 0..7 by step + 17; 8 for steps that are not unit line steps.
 inline constexpr std::array<uint8_t, 35> direction_of_step = [] {
   std::array<uint8_t, 35> t{};
   for (auto& v : t) v = 8;
-  constexpr int steps[8] = {-17, -16, -15, -1, 1, 15, 16, 17};
-  for (int d = 0; d < 8; ++d) t[steps[d] + 17] = static_cast<uint8_t>(d);
+  for (int d = 0; d < 8; ++d) t[step_of_direction[d] + 17] = static_cast<uint8_t>(d);
   return t;
 }();
-
-inline constexpr int step_of_direction[8] = {-17, -16, -15, -1, 1, 15, 16, 17};
 
 // Direction 8 stands for "no line": its masks are empty.
 struct ray_tables_t {

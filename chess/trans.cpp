@@ -50,8 +50,6 @@ int16_t saturate16(int value) { return static_cast<int16_t>(std::clamp(value, -3
 
 void note_rank(trans_t* trans) { trans->pTransLock->nLockId = trans->nRank; }
 
-entry_t* cluster_of(const trans_t* trans, uint64_t key) { return trans_cluster(trans, key); }
-
 }  // namespace
 
 const trans_memory_t TransPrivateMemory = {private_acquire, private_release, false};
@@ -165,7 +163,7 @@ bool trans_probe(trans_t* trans, uint64_t key, entry_t** entry, int* move, int* 
   }
   trans->probe_nb++;
   note_rank(trans);
-  entry_t* e = cluster_of(trans, key);
+  entry_t* e = trans_cluster(trans, key);
   for (int i = 0; i < TransClusterSize; i++, e++) {
     if (e->entry_key == key) {
       trans->probe_hit++;
@@ -186,7 +184,7 @@ void trans_store(trans_t* trans, uint64_t key, int move, int depth, int bound, i
   trans->store_nb++;
   note_rank(trans);
   bound &= 3;
-  entry_t* const cluster = cluster_of(trans, key);
+  entry_t* const cluster = trans_cluster(trans, key);
 
   for (int i = 0; i < TransClusterSize; i++) {
     entry_t* e = cluster + i;
