@@ -38,13 +38,18 @@ class StaleSegmentsTest : public SharingTest {
 };
 
 TEST_F(StaleSegmentsTest, OnlyWhatDeadJobsOfThisExecutableLeftIsRemoved) {
-  const std::string executable = "quorrel_unit_tests";
+  // The clean-up is host-wide for an executable: other test processes of the
+  // same binary (run in parallel) would rightly remove what this test plants.
+  // The job therefore takes an executable name no other process uses.
+  const std::string executable = "stale_test_" + std::to_string(getpid());
+  std::snprintf(manager_->sSharedMemoryJobName, sizeof manager_->sSharedMemoryJobName, "%s",
+                SharedMemory_ComposeJobName(executable, getpid(), "sharing-test").c_str());
   const std::string dead = std::to_string(dead_pid());
   const std::string alive = std::to_string(getppid());
   const std::string stale_segment = "SharedMemory_Id_" + executable + "." + dead + ".h-" + job_ + "_5997";
   const std::string stale_lock = "CriticalSectionHistoryTable_" + executable + "." + dead + ".h-" + job_;
   const std::string running_job = "SharedMemory_Id_" + executable + "." + alive + ".h-" + job_ + "_5997";
-  const std::string other_executable = "SharedMemory_Id_quorrel." + dead + ".h-" + job_ + "_5997";
+  const std::string other_executable = "SharedMemory_Id_other_" + executable + "." + dead + ".h-" + job_ + "_5997";
   const std::string still_held = "SharedMemory_Id_" + executable + "." + dead + ".h-" + job_ + "_5998";
   make_segment(stale_segment);
   make_lock(stale_lock);
