@@ -214,6 +214,21 @@ void move_make(board_state_t& board, int move, undo_record_t& undo) {
   }
 }
 
+uint64_t move_key_after(const board_state_t& board, int move) {
+  const int from = move_from(move);
+  const int to = move_to(move);
+  const int piece = board.squares[from];
+  const int castle = board.castle_flags & castle_masks[from] & castle_masks[to];
+  uint64_t key = board.hash_key ^ castle_keys[board.castle_flags ^ castle] ^ polyglot_random[RANDOM_TURN];
+  if (board.ep_target != 0) key ^= key_en_passant(board.ep_target);
+  const int index12 = piece_index12[piece];
+  if (index12 < 0) return key;  // an unchecked candidate (a killer) may name an empty square
+  key ^= key_piece(index12, from) ^ key_piece(index12, to);
+  const int victim = board.squares[to];
+  if (victim != PIECE_EMPTY) key ^= key_piece(piece_index12[victim], to);
+  return key;
+}
+
 void move_unmake(board_state_t& board, int move, const undo_record_t& undo) {
   int from = move_from(move);
   int to = move_to(move);

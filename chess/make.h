@@ -26,6 +26,11 @@ struct undo_record_t {
 
 // Plays a pseudo-legal move; does not test legality.
 void move_make(board_state_t& board, int move, undo_record_t& undo);
+// The key the position would have after `move`, without making it: exact for
+// ordinary moves and captures, approximate for castling, promotion and en
+// passant and for a double step that opens an en-passant capture (good enough
+// to fetch a table cluster ahead of time, never to look one up).
+uint64_t move_key_after(const board_state_t& board, int move);
 // Restores the board exactly; pairs with the matching move_make, last in first out.
 void move_unmake(board_state_t& board, int move, const undo_record_t& undo);
 void null_make(board_state_t& board, undo_record_t& undo);

@@ -228,4 +228,9 @@ int picker_peek_capture(const move_picker_t& sort) {
   return sort.moves.moves[sort.next_index];
 }
 
+int picker_peek(const move_picker_t& sort) {
+  if (sort.next_index >= sort.moves.count) return MOVE_NONE;
+  return sort.moves.moves[sort.next_index];
+}
+
 void picker_skip(move_picker_t& sort) { ++sort.next_index; }

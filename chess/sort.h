@@ -105,6 +105,10 @@ int picker_next(move_picker_t& sort, const board_state_t& board);
 // on them without paying for them; MOVE_NONE in any other stage or at the end
 // of the list. picker_skip passes over that candidate.
 int picker_peek_capture(const move_picker_t& sort);
+// The candidate the next call starts from, before any test (it may still be
+// passed over), or MOVE_NONE when the current list is used up; the next stage
+// is not generated for it.
+int picker_peek(const move_picker_t& sort);
 void picker_skip(move_picker_t& sort);
 
 // 6 x order(captured) - order(mover) + 5; en passant 5; a promotion without

@@ -9,6 +9,7 @@
 #include "chess/eval.h"
 #include "chess/history.h"
 #include "chess/legality.h"
+#include "chess/make.h"
 #include "chess/piece.h"
 #include "chess/trans.h"
 #include "cluster/hash_table_buffer.h"
@@ -363,6 +364,12 @@ int fs_loop(StackEntry& e) {
         --d.new_depth;
         d.reduced = true;
       }
+    }
+    // The next candidate's child will probe the table too: fetching its
+    // cluster now lets that load overlap this move's whole subtree.
+    if (p.depth >= 2) {
+      const int next = j + 1 < e.nMoveCount ? e.nMoveList[j + 1] : picker_peek(d.picker);
+      if (next != MOVE_NONE) trans_prefetch(Trans, move_key_after(board, next));
     }
     move_make(board, move, d.undo);
     // The child probes the table first thing unless it is a horizon node.

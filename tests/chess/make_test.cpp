@@ -71,8 +71,13 @@ void walk(board_state_t& b, int depth, long& nodes) {
   std::memcpy(&before[depth], &b, kFieldBytes + sizeof(uint64_t) * (b.key_stack_top + 1));
   for (int i = 0; i < list.count; ++i) {
     undo_record_t undo;
+    const uint64_t predicted = move_key_after(b, list.moves[i]);
     move_make(b, list.moves[i], undo);
     ++nodes;
+    // The key foreseen without making the move, exact wherever it claims to be.
+    if (move_kind(list.moves[i]) == MOVE_KIND_NORMAL && b.ep_target == 0) {
+      ASSERT_EQ(b.hash_key, predicted) << move_text(list.moves[i]);
+    }
     ASSERT_EQ(b.key_stack[b.key_stack_top - 1], before[depth].hash_key);
     walk(b, depth - 1, nodes);
     move_unmake(b, list.moves[i], undo);
