@@ -229,6 +229,12 @@ uint64_t move_key_after(const board_state_t& board, int move) {
   return key;
 }
 
+uint64_t null_key_after(const board_state_t& board) {
+  uint64_t key = board.hash_key ^ polyglot_random[RANDOM_TURN];
+  if (board.ep_target != 0) key ^= key_en_passant(board.ep_target);
+  return key;
+}
+
 void move_unmake(board_state_t& board, int move, const undo_record_t& undo) {
   int from = move_from(move);
   int to = move_to(move);

@@ -31,6 +31,8 @@ void move_make(board_state_t& board, int move, undo_record_t& undo);
 // passant and for a double step that opens an en-passant capture (good enough
 // to fetch a table cluster ahead of time, never to look one up).
 uint64_t move_key_after(const board_state_t& board, int move);
+// The key after a null move (exact).
+uint64_t null_key_after(const board_state_t& board);
 // Restores the board exactly; pairs with the matching move_make, last in first out.
 void move_unmake(board_state_t& board, int move, const undo_record_t& undo);
 void null_make(board_state_t& board, undo_record_t& undo);

@@ -160,6 +160,11 @@ int fs_start(StackEntry& e) {
     }
   }
 
+  // The children this node searches first, the null move's and the table
+  // move's, probe the table in turn: their clusters are fetched from here on.
+  if (sp.bUseNullMove && p.node_type != NODE_PV && p.depth - sp.nNullMoveReduction - 1 > 0)
+    trans_prefetch(Trans, null_key_after(board));
+  if (p.depth >= 2 && d.trans_move != MOVE_NONE) trans_prefetch(Trans, move_key_after(board, d.trans_move));
   if (HeightOffset + p.height >= StackHeightLimit) {
     QLOG(3, "WARNING full_search(... at CALL_TYPE_FULL_SEARCH HeightMax %d + %d >= limit %d reached\n", HeightOffset,
          p.height, StackHeightLimit);

@@ -125,7 +125,9 @@ TEST_F(MakeUnmake, NullMoveRestoresAndClearsEnPassant) {
   auto b = board_from("rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6 0 3");
   auto copy = std::make_unique<board_state_t>(*b);
   undo_record_t undo;
+  const uint64_t predicted = null_key_after(*b);
   null_make(*b, undo);
+  EXPECT_EQ(b->hash_key, predicted);
   EXPECT_EQ(b->ep_target, 0);
   EXPECT_EQ(b->side_to_move, BLACK);
   EXPECT_EQ(b->hash_key, key_compute_full(*b));
