@@ -279,11 +279,8 @@ void null_make(board_state_t& board, undo_record_t& undo) {
   undo.saved_hash_key = board.hash_key;
   board.key_stack[board.key_stack_top++] = board.hash_key;
   board.side_to_move ^= 1;
-  board.hash_key ^= polyglot_random[RANDOM_TURN];
-  if (board.ep_target != 0) {
-    board.hash_key ^= key_en_passant(board.ep_target);
-    board.ep_target = 0;
-  }
+  board.hash_key = null_key_after(board);
+  board.ep_target = 0;
   board.fifty_count = 0;  // a null move ends the look-back for repetitions
   board.capture_square = 0;
   board.moved_piece = 0;

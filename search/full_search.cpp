@@ -186,8 +186,7 @@ int fs_start(StackEntry& e) {
                                 eval_position(board, p.alpha, p.beta) < p.beta;
       if (!eval_refutes) {
         d.new_depth = p.depth - sp.nNullMoveReduction - 1;
-        null_make(board, d.undo);
-        if (d.new_depth > 0) trans_prefetch(Trans, board.hash_key);
+        null_make(board, d.undo);  // its child's cluster was fetched after the probe
         Stack_PushFullSearch(RETURN_POSITION_FULL_SEARCH_02, p.board, -p.beta, -p.beta + 1, d.new_depth,
                              p.height + 1, d.child_pv, -p.node_type, false);
         return NodePushed;
